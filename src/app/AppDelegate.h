@@ -1,0 +1,123 @@
+#pragma once
+// The application object: owns the components, keeps the status item in step and runs each
+// utterance from key-down to delivered text. Main thread only. Created once by the composition
+// root and kept, through a shared_ptr, for the life of the process.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/HotkeySettingsWindowInterface.h"
+#include "app/KeyMonitorInterface.h"
+#include "app/OverlayPanelInterface.h"
+#include "app/RefinerInterface.h"
+#include "app/SettingsWindowInterface.h"
+#include "app/SpeechEngineInterface.h"
+#include "app/TextInjectorInterface.h"
+#include "platform/Alerts.h"
+#include "platform/MainQueue.h"
+#include "platform/OneShotTimer.h"
+#include "platform/Preferences.h"
+#include "platform/Sounds.h"
+#include "platform/StatusItem.h"
+#include "platform/SystemLog.h"
+
+namespace vellotype {
+
+class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+ public:
+  // The platform's services; all outlive the application object.
+  struct Services {
+    MainQueue& mainQueue;
+    Preferences& preferences;
+    Sounds& sounds;
+    Alerts& alerts;
+    SystemLog& systemLog;
+    StatusBar& statusBar;
+  };
+
+  // The components. The windows and the overlay are made on first use and then kept.
+  struct Components {
+    std::shared_ptr<KeyMonitorInterface> keyMonitor;
+    std::shared_ptr<SpeechEngineInterface> speechEngine;
+    std::shared_ptr<TextInjectorInterface> textInjector;
+    RefinerInterface& refiner;
+    std::function<std::shared_ptr<OverlayPanelInterface>()> makeOverlayPanel;
+    std::function<std::shared_ptr<HotkeySettingsWindowInterface>()> makeHotkeySettingsWindow;
+    std::function<std::shared_ptr<SettingsWindowInterface>()> makeSettingsWindow;
+  };
+
+  AppDelegate(Services services, Components components);
+
+  bool isEnabled() const { return isEnabled_; }
+  bool isRecording() const { return isRecording_; }
+  const std::string& lastPartialResult() const { return lastPartialResult_; }
+
+  void setupStatusBar();
+  void setupSpeechCallbacks();
+
+  void triggerDown();
+  void triggerUp();
+  void finishTranscription();
+
+  void updateStatusIcon(bool recording);
+  void showAlert(const std::string& title, const std::string& message);
+
+  OverlayPanelInterface& overlayPanel();
+  HotkeySettingsWindowInterface& hotkeySettingsWindow();
+  SettingsWindowInterface& settingsWindow();
+
+ private:
+  // A transcript sent for correction, and the utterance it belongs to.
+  struct PendingRefinement {
+    std::uint64_t utterance;
+    std::string transcript;
+  };
+
+  template <typename... Args>
+  std::function<void(Args...)> weakly(void (AppDelegate::*method)(Args...));
+
+  void handlePartialResult(const std::string& text);
+  void handleFinalResult(const std::string& text);
+  void handleSpeechError(const std::string& message);
+  void handleAudioLevel(float level);
+  void handleLocaleUnavailable(const std::string& message);
+
+  std::optional<std::string> closeUtterance();
+  bool refinementConfigured() const;
+  void startRefinement(const std::string& transcript);
+  void refinementCompleted(std::uint64_t utterance, const RefineResult& result);
+  void dismissOverlayIfCurrent(std::uint64_t utterance);
+  void dismissThenDeliver(double delay, std::uint64_t utterance, const std::string& text);
+  void scheduleDelivery(const std::string& text);
+  void invalidateFinalResultTimer();
+
+  Services services_;
+  std::shared_ptr<KeyMonitorInterface> keyMonitor_;
+  std::shared_ptr<SpeechEngineInterface> speechEngine_;
+  std::shared_ptr<TextInjectorInterface> textInjector_;
+  RefinerInterface& refiner_;
+  std::function<std::shared_ptr<OverlayPanelInterface>()> makeOverlayPanel_;
+  std::function<std::shared_ptr<HotkeySettingsWindowInterface>()> makeHotkeySettingsWindow_;
+  std::function<std::shared_ptr<SettingsWindowInterface>()> makeSettingsWindow_;
+
+  std::shared_ptr<StatusItem> statusItem_;
+  std::shared_ptr<OverlayPanelInterface> overlayPanel_;
+  std::shared_ptr<HotkeySettingsWindowInterface> hotkeySettingsWindow_;
+  std::shared_ptr<SettingsWindowInterface> settingsWindow_;
+
+  bool isEnabled_ = true;
+  bool isRecording_ = false;
+  std::string lastPartialResult_;
+  std::shared_ptr<OneShotTimer> finalResultTimer_;
+
+  // Each accepted key-down starts a new utterance. Work left over from an earlier one (a late
+  // recogniser result, a delayed dismissal, a refinement reply) must never act on a later one.
+  std::uint64_t utterance_ = 0;
+  bool utteranceOpen_ = false;  // its transcript is not finished yet
+  std::optional<PendingRefinement> pendingRefinement_;
+};
+
+}  // namespace vellotype

@@ -1,0 +1,18 @@
+#pragma once
+// Delivers text into whichever application has the keyboard focus. Main thread only; owned by
+// the composition root.
+
+#include <string>
+
+namespace vellotype {
+
+class TextInjectorInterface {
+ public:
+  virtual ~TextInjectorInterface() = default;
+
+  // Returns once the paste keystroke is posted; restoring what it changed happens later on the
+  // main queue.
+  virtual void inject(const std::string& text) = 0;
+};
+
+}  // namespace vellotype

@@ -1,0 +1,44 @@
+#pragma once
+// The program's item in the desktop's status area (the tray). Main thread only.
+// The status bar owns its items; the application keeps the one it created.
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "platform/Color.h"
+#include "visual/VectorImage.h"
+
+namespace vellotype {
+
+class StatusItemButton {
+ public:
+  enum class ImagePosition { noImage = 0, imageOnly = 1 };
+
+  virtual ~StatusItemButton() = default;
+
+  // The image object must outlive the button; the button may keep a reference to it.
+  virtual void setImage(const VectorImage& image) = 0;
+  virtual void setImagePosition(ImagePosition position) = 0;
+  virtual void setToolTip(std::string_view toolTip) = 0;
+  // Nothing removes the tint: the image is drawn in the desktop's own text colour.
+  virtual void setContentTintColor(std::optional<Color> tint) = 0;
+};
+
+class StatusItem {
+ public:
+  virtual ~StatusItem() = default;
+
+  // Nothing when the desktop has no status area to show the item in.
+  virtual StatusItemButton* button() = 0;
+};
+
+class StatusBar {
+ public:
+  static constexpr double kSquareLength = -2;
+
+  virtual ~StatusBar() = default;
+  virtual std::shared_ptr<StatusItem> statusItem(double length) = 0;
+};
+
+}  // namespace vellotype

@@ -1,0 +1,21 @@
+#pragma once
+// The status item's two icons (idle and recording): three waveform strokes beside a text cursor.
+// Each image is built on first request and shared for the life of the process; thread-safe.
+
+#include "visual/VectorImage.h"
+
+namespace vellotype {
+
+class StatusBarIcon {
+ public:
+  StatusBarIcon() = delete;
+
+  static const VectorImage& image(bool recording);
+
+ private:
+  static VectorImage makeImage(bool recording);
+  static StrokedPath waveformStroke(double x, double midY, double length);
+  static StrokedPath insertionPoint(double minY, double maxX, double maxY);
+};
+
+}  // namespace vellotype

@@ -1,0 +1,46 @@
+#pragma once
+// A small vector drawing kept as data (stroked line paths), painted by the view layer at any
+// pixel density. Immutable once built; safe to share between threads.
+
+#include <string>
+#include <vector>
+
+#include "platform/Color.h"
+
+namespace vellotype {
+
+struct Point {
+  double x = 0;
+  double y = 0;
+  bool operator==(const Point&) const = default;
+};
+
+struct LineSegment {
+  Point from;
+  Point to;
+  bool operator==(const LineSegment&) const = default;
+};
+
+// One stroked path: its segments are stroked together, once, with one pen.
+struct StrokedPath {
+  enum class Cap { butt, round, square };
+  enum class Join { miter, round, bevel };
+
+  std::vector<LineSegment> segments;
+  double lineWidth = 1;
+  Cap cap = Cap::butt;
+  Join join = Join::miter;
+};
+
+struct VectorImage {
+  double width = 0;
+  double height = 0;
+  bool flipped = false;  // false: y grows upwards from the bottom-left corner
+  // A template image is a shape only: the status area recolours it to suit its background.
+  bool isTemplate = false;
+  Color color;
+  std::vector<StrokedPath> paths;
+  std::string accessibilityDescription;
+};
+
+}  // namespace vellotype

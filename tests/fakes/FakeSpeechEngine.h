@@ -1,0 +1,37 @@
+#pragma once
+// A speech engine the test speaks through by calling its on… callbacks directly. Records
+// "speech: <operation>".
+
+#include <optional>
+#include <string>
+
+#include "app/SpeechEngineInterface.h"
+#include "fakes/CallLog.h"
+
+namespace vellotype {
+
+class FakeSpeechEngine : public SpeechEngineInterface {
+ public:
+  explicit FakeSpeechEngine(CallLog& log) : log_(log) {}
+
+  void setLocale(const std::string& identifier) override {
+    log_.record("speech: locale " + identifier);
+  }
+  void requestPermissions(PermissionCompletion completion) override {
+    permissionCompletion = std::move(completion);
+  }
+  void startRecording() override {
+    log_.record("speech: start");
+    if (startError) onError(*startError);
+  }
+  void stopRecording() override { log_.record("speech: stop"); }
+  void cancelRecording() override { log_.record("speech: cancel"); }
+
+  std::optional<std::string> startError;  // reported from inside startRecording()
+  PermissionCompletion permissionCompletion;
+
+ private:
+  CallLog& log_;
+};
+
+}  // namespace vellotype

@@ -1,0 +1,41 @@
+#pragma once
+// A status area whose one item keeps the look last given to its button. Records each image set
+// as "statusImage: <accessibility description>".
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "fakes/CallLog.h"
+#include "platform/StatusItem.h"
+
+namespace vellotype {
+
+class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButton {
+ public:
+  explicit FakeStatusBar(CallLog& log) : log_(log) {}
+
+  std::shared_ptr<StatusItem> statusItem(double) override {
+    return std::shared_ptr<StatusItem>(std::shared_ptr<void>(), this);  // not owned
+  }
+  StatusItemButton* button() override { return hasButton ? this : nullptr; }
+
+  void setImage(const VectorImage& newImage) override {
+    image = &newImage;
+    log_.record("statusImage: " + newImage.accessibilityDescription);
+  }
+  void setImagePosition(ImagePosition position) override { imagePosition = position; }
+  void setToolTip(std::string_view text) override { toolTip = text; }
+  void setContentTintColor(std::optional<Color> color) override { tint = color; }
+
+  bool hasButton = true;  // false: a desktop without a status area
+  const VectorImage* image = nullptr;
+  ImagePosition imagePosition = ImagePosition::noImage;
+  std::string toolTip;
+  std::optional<Color> tint;
+
+ private:
+  CallLog& log_;
+};
+
+}  // namespace vellotype
