@@ -32,14 +32,7 @@ std::string concat(std::string_view prefix, std::string_view text) {
 }  // namespace
 
 AppDelegate::AppDelegate(Services services, Components components)
-    : services_(services),
-      keyMonitor_(std::move(components.keyMonitor)),
-      speechEngine_(std::move(components.speechEngine)),
-      textInjector_(std::move(components.textInjector)),
-      refiner_(components.refiner),
-      makeOverlayPanel_(std::move(components.makeOverlayPanel)),
-      makeHotkeySettingsWindow_(std::move(components.makeHotkeySettingsWindow)),
-      makeSettingsWindow_(std::move(components.makeSettingsWindow)) {}
+    : services_(services), components_(std::move(components)) {}
 
 template <typename... Args>
 std::function<void(Args...)> AppDelegate::weakly(void (AppDelegate::*method)(Args...)) {
@@ -49,17 +42,17 @@ std::function<void(Args...)> AppDelegate::weakly(void (AppDelegate::*method)(Arg
 }
 
 OverlayPanelInterface& AppDelegate::overlayPanel() {
-  if (!overlayPanel_) overlayPanel_ = makeOverlayPanel_();
+  if (!overlayPanel_) overlayPanel_ = components_.makeOverlayPanel();
   return *overlayPanel_;
 }
 
 HotkeySettingsWindowInterface& AppDelegate::hotkeySettingsWindow() {
-  if (!hotkeySettingsWindow_) hotkeySettingsWindow_ = makeHotkeySettingsWindow_();
+  if (!hotkeySettingsWindow_) hotkeySettingsWindow_ = components_.makeHotkeySettingsWindow();
   return *hotkeySettingsWindow_;
 }
 
 SettingsWindowInterface& AppDelegate::settingsWindow() {
-  if (!settingsWindow_) settingsWindow_ = makeSettingsWindow_();
+  if (!settingsWindow_) settingsWindow_ = components_.makeSettingsWindow();
   return *settingsWindow_;
 }
 
@@ -85,7 +78,7 @@ void AppDelegate::showAlert(const std::string& title, const std::string& message
 }
 
 void AppDelegate::setupSpeechCallbacks() {
-  auto& engine = *speechEngine_;
+  auto& engine = *components_.speechEngine;
   engine.onPartialResult = weakly(&AppDelegate::handlePartialResult);
   engine.onFinalResult = weakly(&AppDelegate::handleFinalResult);
   engine.onError = weakly(&AppDelegate::handleSpeechError);
@@ -132,7 +125,7 @@ void AppDelegate::triggerDown() {
     scheduleDelivery(*transcript);
   }
 
-  refiner_.cancel();
+  components_.refiner.cancel();
   // The cancelled correction would report a failure into the new utterance's capsule; its
   // words are delivered unrefined instead, and its completion is ignored.
   if (pendingRefinement_) {
@@ -146,14 +139,14 @@ void AppDelegate::triggerDown() {
   updateStatusIcon(true);
   overlayPanel().show(std::string(kListeningText));
   services_.sounds.play("Tink");
-  speechEngine_->startRecording();
+  components_.speechEngine->startRecording();
 }
 
 void AppDelegate::triggerUp() {
   if (!isRecording_) return;
   isRecording_ = false;
   updateStatusIcon(false);
-  speechEngine_->stopRecording();
+  components_.speechEngine->stopRecording();
   finalResultTimer_ = OneShotTimer::schedule(services_.mainQueue, kFinalResultWait,
                                              weakly(&AppDelegate::finishTranscription));
 }
@@ -194,10 +187,10 @@ void AppDelegate::startRefinement(const std::string& transcript) {
   pendingRefinement_ = PendingRefinement{utterance_, transcript};
   overlayPanel().waveformView().setIsAnimating(false);
   overlayPanel().updateText(std::string(kRefiningText));
-  refiner_.refine(transcript, false,
-                  [weak = weak_from_this(), id = utterance_](const RefineResult& result) {
-                    if (auto self = weak.lock()) self->refinementCompleted(id, result);
-                  });
+  components_.refiner.refine(
+      transcript, false, [weak = weak_from_this(), id = utterance_](const RefineResult& result) {
+        if (auto self = weak.lock()) self->refinementCompleted(id, result);
+      });
 }
 
 void AppDelegate::refinementCompleted(std::uint64_t utterance, const RefineResult& result) {
@@ -240,11 +233,11 @@ void AppDelegate::dismissThenDeliver(double delay, std::uint64_t utterance,
 void AppDelegate::scheduleDelivery(const std::string& text) {
   // Holds the injector itself, not the application object: once the user's words are
   // accepted for delivery they are delivered.
-  services_.mainQueue.postAfter(kDismissToInject,
-                                [injector = textInjector_, &sounds = services_.sounds, text] {
-                                  injector->inject(text);
-                                  sounds.play("Pop");
-                                });
+  services_.mainQueue.postAfter(
+      kDismissToInject, [injector = components_.textInjector, &sounds = services_.sounds, text] {
+        injector->inject(text);
+        sounds.play("Pop");
+      });
 }
 
 void AppDelegate::invalidateFinalResultTimer() {

@@ -95,13 +95,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void invalidateFinalResultTimer();
 
   Services services_;
-  std::shared_ptr<KeyMonitorInterface> keyMonitor_;
-  std::shared_ptr<SpeechEngineInterface> speechEngine_;
-  std::shared_ptr<TextInjectorInterface> textInjector_;
-  RefinerInterface& refiner_;
-  std::function<std::shared_ptr<OverlayPanelInterface>()> makeOverlayPanel_;
-  std::function<std::shared_ptr<HotkeySettingsWindowInterface>()> makeHotkeySettingsWindow_;
-  std::function<std::shared_ptr<SettingsWindowInterface>()> makeSettingsWindow_;
+  Components components_;
 
   std::shared_ptr<StatusItem> statusItem_;
   std::shared_ptr<OverlayPanelInterface> overlayPanel_;
