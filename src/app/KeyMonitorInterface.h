@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "hotkey/TriggerKey.h"
+#include "platform/EventTap.h"
 
 namespace vellotype {
 
@@ -16,13 +17,16 @@ class KeyMonitorInterface {
   // runs, a key-up follows every key-down.
   std::function<void()> onKeyDown;
   std::function<void()> onKeyUp;
+  // Another key went down while a modifier trigger is held: the user is typing a shortcut
+  // (Control+C), not talking. Reported once per hold, before the trigger's key-up.
+  std::function<void()> onChordKey;
 
   virtual const TriggerKey& triggerKey() const = 0;
   // Takes effect with the next event and forgets a key that was held.
   virtual void setTriggerKey(const TriggerKey& key) = 0;
 
-  // False when the platform refuses the global watch. Restarts the watch when already running.
-  virtual bool start() = 0;
+  // Restarts the watch when already running; anything but `started` leaves it stopped.
+  virtual EventTap::StartResult start() = 0;
   // Safe when already stopped.
   virtual void stop() = 0;
 };

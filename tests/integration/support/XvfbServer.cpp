@@ -1,0 +1,52 @@
+#include "XvfbServer.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vellotype::testing {
+
+XvfbServer::XvfbServer() {
+  int fds[2];
+  if (pipe(fds) != 0) {
+    error_ = std::strerror(errno);
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten",
+           "tcp", "-noreset", "-nolisten", "local", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  if (pid_ < 0) {
+    error_ = std::strerror(errno);
+    close(fds[0]);
+    return;
+  }
+  // Xvfb writes the display number it chose once it accepts connections.
+  std::string number;
+  pollfd pfd{fds[0], POLLIN, 0};
+  char c;
+  while (poll(&pfd, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) {
+    error_ = "Xvfb did not start (is the xvfb package installed?)";
+    return;
+  }
+  display_ = ":" + number;
+}
+
+XvfbServer::~XvfbServer() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+}
+
+}  // namespace vellotype::testing
