@@ -1,43 +1,28 @@
 #include "app/AppDelegate.h"
 
-#include <string_view>
-#include <utility>
-
 #include "platform/PreferenceKeys.h"
-#include "text/UnicodeText.h"
-#include "visual/StatusBarIcon.h"
 
 namespace vellotype {
 namespace {
 
-constexpr double kFinalResultWait = 2.0;
-constexpr double kErrorDisplay = 1.5;
-constexpr double kRefinedTextDisplay = 1.0;
-constexpr double kRefineFailureDisplay = 1.5;
-constexpr double kDismissToInject = 0.1;
+constexpr std::string_view kDefaultLocaleCode = "zh-CN";
 
-constexpr std::string_view kListeningText = "Listening...";
-constexpr std::string_view kRefiningText = "Refining...";
-constexpr std::string_view kErrorPrefix = "Error: ";
-constexpr std::string_view kRefinedPrefix = "\u2728 ";
-constexpr std::string_view kRefineFailedPrefix = "Refine failed: ";
-constexpr std::string_view kRefineFailedLogPrefix = "[LLMRefiner] Refine failed: ";
-
-std::string concat(std::string_view prefix, std::string_view text) {
-  std::string result(prefix);
-  result += text;
-  return result;
-}
+// The program is driven through the X server, so what the user must do is about the session.
+constexpr std::string_view kKeyboardAccessSteps =
+    ").\n"
+    "\n"
+    "1. Log in to an X11 desktop session (on Wayland, keep XWayland enabled)\n"
+    "2. Make sure the X server offers the XInput 2 extension\n"
+    "3. Restart the app";
 
 }  // namespace
 
 AppDelegate::AppDelegate(Services services, Components components)
-    : services_(services), components_(std::move(components)) {}
+    : services_(std::move(services)), components_(std::move(components)) {}
 
-template <typename... Args>
-std::function<void(Args...)> AppDelegate::weakly(void (AppDelegate::*method)(Args...)) {
-  return [weak = weak_from_this(), method](Args... args) {
-    if (auto self = weak.lock()) ((*self).*method)(args...);
+MenuItem::Action AppDelegate::menuAction(void (AppDelegate::*method)()) {
+  return [weak = weak_from_this(), method](MenuItem&) {
+    if (auto self = weak.lock()) ((*self).*method)();
   };
 }
 
@@ -56,18 +41,50 @@ SettingsWindowInterface& AppDelegate::settingsWindow() {
   return *settingsWindow_;
 }
 
-void AppDelegate::setupStatusBar() {
-  statusItem_ = services_.statusBar.statusItem(StatusBar::kSquareLength);
-  updateStatusIcon(false);
+void AppDelegate::applicationDidFinishLaunching() {
+  const auto code = services_.preferences.stringValue(prefs::kSelectedLocaleCode)
+                        .value_or(std::string(kDefaultLocaleCode));
+  // "System Default" is stored as an empty code: give the engine the language the menu marks.
+  components_.speechEngine->setLocale(code.empty() ? services_.workspace.currentLocaleIdentifier()
+                                                   : code);
+  setupMainMenu();
+  setupStatusBar();
+  setupSpeechCallbacks();
+  components_.speechEngine->requestPermissions(weakly(&AppDelegate::handlePermissions));
+
+  auto& monitor = *components_.keyMonitor;
+  monitor.onKeyDown = weakly(&AppDelegate::triggerDown);
+  monitor.onKeyUp = weakly(&AppDelegate::triggerUp);
+  monitor.onChordKey = weakly(&AppDelegate::abandonRecording);
+  if (startKeyMonitor()) showStartupNotices();
 }
 
-void AppDelegate::updateStatusIcon(bool recording) {
-  auto* button = statusItem_ ? statusItem_->button() : nullptr;
-  if (!button) return;
-  button->setImage(StatusBarIcon::image(recording));
-  button->setImagePosition(StatusItemButton::ImagePosition::imageOnly);
-  button->setToolTip(recording ? "Vellotype is listening" : "Vellotype");
-  button->setContentTintColor(recording ? std::optional(Color::systemRed()) : std::nullopt);
+void AppDelegate::handlePermissions(bool granted, std::optional<std::string> message) {
+  if (!granted && message) showAlert("Permission Required", *message);
+}
+
+void AppDelegate::setupMainMenu() {
+  auto applicationMenu = std::make_shared<Menu>();
+  applicationMenu->addItem("Quit Vellotype", menuAction(&AppDelegate::quit), "q");
+
+  auto editMenu = std::make_shared<Menu>("Edit");
+  const auto addEdit = [&](std::string title, MenuItem::EditCommand command, std::string key) {
+    editMenu->addItem(std::move(title), {}, std::move(key)).setEditCommand(command);
+  };
+  addEdit("Undo", MenuItem::EditCommand::undo, "z");
+  addEdit("Redo", MenuItem::EditCommand::redo, "Z");
+  editMenu->items().back()->setKeyEquivalentModifierMask(MenuItem::kCommandModifier |
+                                                         MenuItem::kShiftModifier);
+  editMenu->addSeparator();
+  addEdit("Cut", MenuItem::EditCommand::cut, "x");
+  addEdit("Copy", MenuItem::EditCommand::copy, "c");
+  addEdit("Paste", MenuItem::EditCommand::paste, "v");
+  addEdit("Select All", MenuItem::EditCommand::selectAll, "a");
+
+  auto mainMenu = std::make_shared<Menu>();
+  mainMenu->addItem("").setSubmenu(std::move(applicationMenu));
+  mainMenu->addItem("Edit").setSubmenu(std::move(editMenu));
+  services_.application.setMainMenu(std::move(mainMenu));
 }
 
 void AppDelegate::showAlert(const std::string& title, const std::string& message) {
@@ -77,172 +94,67 @@ void AppDelegate::showAlert(const std::string& title, const std::string& message
                              .buttons = {"OK"}});
 }
 
-void AppDelegate::setupSpeechCallbacks() {
-  auto& engine = *components_.speechEngine;
-  engine.onPartialResult = weakly(&AppDelegate::handlePartialResult);
-  engine.onFinalResult = weakly(&AppDelegate::handleFinalResult);
-  engine.onError = weakly(&AppDelegate::handleSpeechError);
-  engine.onAudioLevel = weakly(&AppDelegate::handleAudioLevel);
-  engine.onLocaleUnavailable = weakly(&AppDelegate::handleLocaleUnavailable);
-}
-
-void AppDelegate::handlePartialResult(const std::string& text) {
-  // Words that arrive once their utterance is finished would overwrite what it now shows.
-  if (!utteranceOpen_) return;
-  lastPartialResult_ = text;
-  overlayPanel().updateText(text);
-}
-
-void AppDelegate::handleFinalResult(const std::string& text) {
-  // After the wait ran out the newest partial result was delivered; the final one must not
-  // paste the same words a second time.
-  if (!utteranceOpen_) return;
-  lastPartialResult_ = text;
-  finishTranscription();
-}
-
-void AppDelegate::handleSpeechError(const std::string& message) {
-  if (!utteranceOpen_) return;
-  overlayPanel().updateText(concat(kErrorPrefix, message));
-  services_.mainQueue.postAfter(kErrorDisplay, [weak = weak_from_this(), id = utterance_] {
-    if (auto self = weak.lock()) self->dismissOverlayIfCurrent(id);
-  });
-}
-
-void AppDelegate::handleAudioLevel(float level) { overlayPanel().updateAudioLevel(level); }
-
-void AppDelegate::handleLocaleUnavailable(const std::string& message) {
-  showAlert("Language Unavailable", message);
-}
-
-void AppDelegate::triggerDown() {
-  if (!isEnabled_ || isRecording_) return;
-
-  // Starting a new recording cancels the recognition of the previous utterance, so one still
-  // waiting for its final result is finished now with what it has rather than lost; its timer
-  // goes with it.
-  if (auto transcript = closeUtterance(); transcript && !transcript->empty()) {
-    scheduleDelivery(*transcript);
-  }
-
-  components_.refiner.cancel();
-  // The cancelled correction would report a failure into the new utterance's capsule; its
-  // words are delivered unrefined instead, and its completion is ignored.
-  if (pendingRefinement_) {
-    scheduleDelivery(std::exchange(pendingRefinement_, std::nullopt)->transcript);
-  }
-
-  ++utterance_;
-  utteranceOpen_ = true;
-  isRecording_ = true;
-  lastPartialResult_.clear();
-  updateStatusIcon(true);
-  overlayPanel().show(std::string(kListeningText));
-  services_.sounds.play("Tink");
-  components_.speechEngine->startRecording();
-}
-
-void AppDelegate::triggerUp() {
-  if (!isRecording_) return;
-  isRecording_ = false;
-  updateStatusIcon(false);
-  components_.speechEngine->stopRecording();
-  finalResultTimer_ = OneShotTimer::schedule(services_.mainQueue, kFinalResultWait,
-                                             weakly(&AppDelegate::finishTranscription));
-}
-
-void AppDelegate::finishTranscription() {
-  auto transcript = closeUtterance();
-  if (!transcript) return;
-
-  if (transcript->empty()) {
-    overlayPanel().dismiss();
-    lastPartialResult_.clear();
-    return;
-  }
-  if (refinementConfigured()) {
-    startRefinement(*transcript);
-    return;
-  }
-  overlayPanel().dismiss();
-  scheduleDelivery(*transcript);
-  lastPartialResult_.clear();
-}
-
-std::optional<std::string> AppDelegate::closeUtterance() {
-  invalidateFinalResultTimer();
-  if (!utteranceOpen_) return std::nullopt;
-  utteranceOpen_ = false;
-  return text::trimmingWhitespaceAndNewlines(lastPartialResult_);
-}
-
-bool AppDelegate::refinementConfigured() const {
-  const auto& preferences = services_.preferences;
-  return preferences.boolValue(prefs::kLLMEnabled).value_or(false) &&
-         !preferences.stringValue(prefs::kLLMAPIKey).value_or("").empty();
-}
-
-void AppDelegate::startRefinement(const std::string& transcript) {
-  // Recorded before the request: the refiner may complete inside refine().
-  pendingRefinement_ = PendingRefinement{utterance_, transcript};
-  overlayPanel().waveformView().setIsAnimating(false);
-  overlayPanel().updateText(std::string(kRefiningText));
-  components_.refiner.refine(
-      transcript, false, [weak = weak_from_this(), id = utterance_](const RefineResult& result) {
-        if (auto self = weak.lock()) self->refinementCompleted(id, result);
-      });
-}
-
-void AppDelegate::refinementCompleted(std::uint64_t utterance, const RefineResult& result) {
-  // A newer key-down has already cancelled this correction and delivered the raw words.
-  if (!pendingRefinement_ || pendingRefinement_->utterance != utterance) return;
-  const std::string transcript = std::move(pendingRefinement_->transcript);
-  pendingRefinement_.reset();
-
-  if (const auto* refined = std::get_if<std::string>(&result)) {
-    const std::string& text = refined->empty() ? transcript : *refined;
-    if (text::canonicallyEqual(text, transcript)) {
-      overlayPanel().dismiss();
-      scheduleDelivery(text);
-    } else {
-      overlayPanel().updateText(concat(kRefinedPrefix, text));
-      dismissThenDeliver(kRefinedTextDisplay, utterance, text);
+bool AppDelegate::startKeyMonitor() {
+  auto& monitor = *components_.keyMonitor;
+  switch (monitor.start()) {
+    case EventTap::StartResult::started:
+      return true;
+    case EventTap::StartResult::unavailable:
+      showAccessibilityAlert();
+      return false;
+    case EventTap::StartResult::keyInUse: {
+      // Quitting here would lock the user out for good: the key can only be changed from
+      // inside the program.
+      const auto& name = monitor.triggerKey().displayName;
+      showAlert("Hotkey Unavailable",
+                "Another program is already using " + name +
+                    " as a shortcut, so Vellotype cannot watch it.\n\nChoose another key under "
+                    "\"Hotkey\" in the Vellotype menu, or free " +
+                    name + " in the other program.");
+      return false;
     }
-  } else {
-    const auto& description = std::get<RefinerError>(result).localizedDescription();
-    services_.systemLog.log(concat(kRefineFailedLogPrefix, description));
-    overlayPanel().updateText(concat(kRefineFailedPrefix, description));
-    dismissThenDeliver(kRefineFailureDisplay, utterance, transcript);
   }
-  lastPartialResult_.clear();
+  return false;
 }
 
-void AppDelegate::dismissOverlayIfCurrent(std::uint64_t utterance) {
-  // The capsule belongs to whichever utterance started last.
-  if (utterance == utterance_) overlayPanel().dismiss();
+void AppDelegate::showAccessibilityAlert() {
+  const Alert alert{
+      .messageText = "Accessibility Permission Required",
+      .informativeText =
+          "Vellotype needs Accessibility permission to monitor the configured hotkey (" +
+          components_.keyMonitor->triggerKey().displayName + std::string(kKeyboardAccessSteps),
+      .style = Alert::Style::warning,
+      .buttons = {"Open System Settings", "Quit"}};
+  if (services_.alerts.runModal(alert) == 0) {
+    services_.workspace.openURL(services_.keyboardAccessHelpURL);
+  }
+  services_.application.terminate();
 }
 
-void AppDelegate::dismissThenDeliver(double delay, std::uint64_t utterance,
-                                     const std::string& text) {
-  services_.mainQueue.postAfter(delay, [self = shared_from_this(), utterance, text] {
-    self->dismissOverlayIfCurrent(utterance);
-    self->scheduleDelivery(text);
-  });
+void AppDelegate::showStartupNotices() {
+  const auto& name = components_.keyMonitor->triggerKey().displayName;
+  if (!statusItem_->button()) {
+    showAlert("No System Tray",
+              "Vellotype found no system tray on this desktop, so its menu cannot be shown. "
+              "Holding " +
+                  name +
+                  " still records and types your words.\n\nTo change settings, add a system "
+                  "tray (on GNOME, the AppIndicator extension) and start Vellotype again.");
+  }
+  auto& preferences = services_.preferences;
+  if (services_.workspace.isWaylandSession() &&
+      !preferences.boolValue(prefs::kWaylandNoticeShown).value_or(false)) {
+    preferences.setBool(prefs::kWaylandNoticeShown, true);
+    showAlert("Wayland Session",
+              "On a Wayland session Vellotype hears " + name +
+                  " and pastes text only while an X11 application has the keyboard focus. "
+                  "Native Wayland applications do not receive its text.");
+  }
 }
 
-void AppDelegate::scheduleDelivery(const std::string& text) {
-  // Holds the injector itself, not the application object: once the user's words are
-  // accepted for delivery they are delivered.
-  services_.mainQueue.postAfter(
-      kDismissToInject, [injector = components_.textInjector, &sounds = services_.sounds, text] {
-        injector->inject(text);
-        sounds.play("Pop");
-      });
-}
-
-void AppDelegate::invalidateFinalResultTimer() {
-  if (finalResultTimer_) finalResultTimer_->invalidate();
-  finalResultTimer_.reset();
+void AppDelegate::quit() {
+  components_.keyMonitor->stop();
+  services_.application.terminate();
 }
 
 }  // namespace vellotype

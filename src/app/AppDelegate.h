@@ -1,13 +1,14 @@
 #pragma once
-// The application object: owns the components, keeps the status item in step and runs each
-// utterance from key-down to delivered text. Main thread only. Created once by the composition
-// root and kept, through a shared_ptr, for the life of the process.
+// The application object: starts the program, owns the components, keeps the status item and
+// its menu, and runs each utterance from key-down to delivered text. Main thread only. Created
+// once by the composition root and kept, through a shared_ptr, for the life of the process.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/HotkeySettingsWindowInterface.h"
 #include "app/KeyMonitorInterface.h"
@@ -17,12 +18,14 @@
 #include "app/SpeechEngineInterface.h"
 #include "app/TextInjectorInterface.h"
 #include "platform/Alerts.h"
+#include "platform/Application.h"
 #include "platform/MainQueue.h"
 #include "platform/OneShotTimer.h"
 #include "platform/Preferences.h"
 #include "platform/Sounds.h"
 #include "platform/StatusItem.h"
 #include "platform/SystemLog.h"
+#include "platform/Workspace.h"
 
 namespace vellotype {
 
@@ -36,6 +39,10 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
     Alerts& alerts;
     SystemLog& systemLog;
     StatusBar& statusBar;
+    Application& application;
+    Workspace& workspace;
+    // Where the user learns how to give the program access to the keyboard.
+    std::string keyboardAccessHelpURL;
   };
 
   // The components. The windows and the overlay are made on first use and then kept.
@@ -55,15 +62,28 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   bool isRecording() const { return isRecording_; }
   const std::string& lastPartialResult() const { return lastPartialResult_; }
 
+  // Start-up, once the event loop runs.
+  void applicationDidFinishLaunching();
+  void setupMainMenu();
   void setupStatusBar();
   void setupSpeechCallbacks();
 
+  // The recording controller.
   void triggerDown();
   void triggerUp();
   void finishTranscription();
-
   void updateStatusIcon(bool recording);
   void showAlert(const std::string& title, const std::string& message);
+
+  // The menu's commands.
+  void updateHotkeyMenuItemTitle();
+  void toggleEnabled();
+  void openHotkeySettings();
+  void changeLanguage(MenuItem& sender);
+  void toggleLLM();
+  void openLLMSettings();
+  void quit();
+  void showAccessibilityAlert();
 
   OverlayPanelInterface& overlayPanel();
   HotkeySettingsWindowInterface& hotkeySettingsWindow();
@@ -78,12 +98,18 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   template <typename... Args>
   std::function<void(Args...)> weakly(void (AppDelegate::*method)(Args...));
+  MenuItem::Action menuAction(void (AppDelegate::*method)());
+
+  bool startKeyMonitor();
+  void showStartupNotices();
+  void abandonRecording();
 
   void handlePartialResult(const std::string& text);
   void handleFinalResult(const std::string& text);
   void handleSpeechError(const std::string& message);
   void handleAudioLevel(float level);
   void handleLocaleUnavailable(const std::string& message);
+  void handlePermissions(bool granted, std::optional<std::string> message);
 
   std::optional<std::string> closeUtterance();
   bool refinementConfigured() const;
@@ -98,6 +124,10 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   Components components_;
 
   std::shared_ptr<StatusItem> statusItem_;
+  std::shared_ptr<MenuItem> enableMenuItem_;
+  std::shared_ptr<MenuItem> hotkeyMenuItem_;
+  std::shared_ptr<MenuItem> llmMenuItem_;
+  std::vector<std::shared_ptr<MenuItem>> languageItems_;
   std::shared_ptr<OverlayPanelInterface> overlayPanel_;
   std::shared_ptr<HotkeySettingsWindowInterface> hotkeySettingsWindow_;
   std::shared_ptr<SettingsWindowInterface> settingsWindow_;
@@ -113,5 +143,12 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   bool utteranceOpen_ = false;  // its transcript is not finished yet
   std::optional<PendingRefinement> pendingRefinement_;
 };
+
+template <typename... Args>
+std::function<void(Args...)> AppDelegate::weakly(void (AppDelegate::*method)(Args...)) {
+  return [weak = weak_from_this(), method](Args... args) {
+    if (auto self = weak.lock()) ((*self).*method)(args...);
+  };
+}
 
 }  // namespace vellotype

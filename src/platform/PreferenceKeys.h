@@ -14,5 +14,7 @@ inline constexpr std::string_view kTriggerKeyDisplayName = "triggerKeyDisplayNam
 inline constexpr std::string_view kLLMAPIBaseURL = "llmAPIBaseURL";
 inline constexpr std::string_view kLLMAPIKey = "llmAPIKey";
 inline constexpr std::string_view kLLMModel = "llmModel";
+// Set once the user has been told what a Wayland session keeps from working.
+inline constexpr std::string_view kWaylandNoticeShown = "waylandNoticeShown";
 
 }  // namespace vellotype::prefs

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/Color.h"
+#include "platform/Menu.h"
 #include "visual/VectorImage.h"
 
 namespace vellotype {
@@ -31,6 +32,8 @@ class StatusItem {
 
   // Nothing when the desktop has no status area to show the item in.
   virtual StatusItemButton* button() = 0;
+  // Shown when the item is clicked.
+  virtual void setMenu(std::shared_ptr<Menu> menu) = 0;
 };
 
 class StatusBar {

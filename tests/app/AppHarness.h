@@ -1,6 +1,6 @@
 #pragma once
-// The application object wired to fakes on virtual time, with its status item and speech
-// callbacks set up as at start-up.
+// The application object wired to fakes on virtual time. Unless told otherwise it has been
+// launched, as it is by the time the user presses a key.
 
 #include <memory>
 #include <string>
@@ -8,26 +8,33 @@
 #include "app/AppDelegate.h"
 #include "fakes/CallLog.h"
 #include "fakes/FakeAlerts.h"
+#include "fakes/FakeApplication.h"
+#include "fakes/FakeHotkeySettingsWindow.h"
+#include "fakes/FakeKeyMonitor.h"
 #include "fakes/FakeMainQueue.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeRefiner.h"
+#include "fakes/FakeSettingsWindow.h"
 #include "fakes/FakeSounds.h"
 #include "fakes/FakeSpeechEngine.h"
 #include "fakes/FakeStatusBar.h"
 #include "fakes/FakeSystemLog.h"
 #include "fakes/FakeTextInjector.h"
+#include "fakes/FakeWorkspace.h"
 #include "platform/PreferenceKeys.h"
 
 namespace vellotype {
 
 struct AppHarness {
-  explicit AppHarness(bool statusAreaAvailable = true) {
-    statusBar.hasButton = statusAreaAvailable;
+  static constexpr const char* kHelpURL = "file:///usr/share/doc/vellotype/README.html#keyboard";
+
+  explicit AppHarness(bool launched = true) {
     app = std::make_shared<AppDelegate>(
-        AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar},
+        AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
+                              workspace, kHelpURL},
         AppDelegate::Components{
-            .keyMonitor = nullptr,
+            .keyMonitor = keyMonitor,
             .speechEngine = speech,
             .textInjector = std::make_shared<FakeTextInjector>(log),
             .refiner = refiner,
@@ -37,17 +44,23 @@ struct AppHarness {
                   overlay = std::make_shared<FakeOverlayPanel>(log);
                   return overlay;
                 },
-            .makeHotkeySettingsWindow = nullptr,
-            .makeSettingsWindow = nullptr,
+            .makeHotkeySettingsWindow =
+                [this] {
+                  hotkeyWindow = std::make_shared<FakeHotkeySettingsWindow>(log);
+                  return hotkeyWindow;
+                },
+            .makeSettingsWindow = [this] { return std::make_shared<FakeSettingsWindow>(log); },
         });
-    app->setupStatusBar();
-    app->setupSpeechCallbacks();
+    if (launched) app->applicationDidFinishLaunching();
   }
 
   void enableRefinement(const std::string& apiKey = "sk-test") {
     preferences.setBool(prefs::kLLMEnabled, true);
     preferences.setString(prefs::kLLMAPIKey, apiKey);
   }
+
+  // The status menu's item at a path of titles, such as {"Language", "English (US)"}.
+  MenuItem& menuItem(std::initializer_list<std::string_view> path) const;
 
   FakeMainQueue queue;
   CallLog log{queue};
@@ -56,11 +69,29 @@ struct AppHarness {
   FakeAlerts alerts{log};
   FakeSystemLog systemLog{log};
   FakeStatusBar statusBar{log};
+  FakeApplication application{log};
+  FakeWorkspace workspace{log};
   FakeRefiner refiner{log, queue};
+  std::shared_ptr<FakeKeyMonitor> keyMonitor = std::make_shared<FakeKeyMonitor>(log);
   std::shared_ptr<FakeSpeechEngine> speech = std::make_shared<FakeSpeechEngine>(log);
   std::shared_ptr<FakeOverlayPanel> overlay;
+  std::shared_ptr<FakeHotkeySettingsWindow> hotkeyWindow;
   int overlaysMade = 0;
   std::shared_ptr<AppDelegate> app;
 };
+
+inline MenuItem& AppHarness::menuItem(std::initializer_list<std::string_view> path) const {
+  const Menu* menu = statusBar.menu.get();
+  MenuItem* found = nullptr;
+  for (const auto title : path) {
+    found = nullptr;
+    for (const auto& item : menu->items()) {
+      if (item->title() == title) found = item.get();
+    }
+    if (!found) throw std::runtime_error("no menu item " + std::string(title));
+    menu = found->submenu().get();
+  }
+  return *found;
+}
 
 }  // namespace vellotype

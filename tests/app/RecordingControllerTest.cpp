@@ -56,7 +56,9 @@ TEST(RecordingControllerStatusIcon, RecordingLookOnlyWhileTheKeyIsHeld) {
 }
 
 TEST(RecordingControllerStatusIcon, WithoutAStatusAreaUtterancesStillWork) {
-  AppHarness h(/*statusAreaAvailable=*/false);
+  AppHarness h(/*launched=*/false);
+  h.statusBar.hasButton = false;
+  h.app->applicationDidFinishLaunching();
   h.app->triggerDown();
   h.app->triggerUp();
   h.speech->onFinalResult("hi");

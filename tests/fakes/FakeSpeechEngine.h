@@ -19,6 +19,7 @@ class FakeSpeechEngine : public SpeechEngineInterface {
   }
   void requestPermissions(PermissionCompletion completion) override {
     permissionCompletion = std::move(completion);
+    log_.record("speech: requestPermissions");
   }
   void startRecording() override {
     log_.record("speech: start");

@@ -19,6 +19,7 @@ class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButt
     return std::shared_ptr<StatusItem>(std::shared_ptr<void>(), this);  // not owned
   }
   StatusItemButton* button() override { return hasButton ? this : nullptr; }
+  void setMenu(std::shared_ptr<Menu> newMenu) override { menu = std::move(newMenu); }
 
   void setImage(const VectorImage& newImage) override {
     image = &newImage;
@@ -29,6 +30,7 @@ class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButt
   void setContentTintColor(std::optional<Color> color) override { tint = color; }
 
   bool hasButton = true;  // false: a desktop without a status area
+  std::shared_ptr<Menu> menu;
   const VectorImage* image = nullptr;
   ImagePosition imagePosition = ImagePosition::noImage;
   std::string toolTip;

@@ -1,0 +1,26 @@
+#pragma once
+// Keeps the main menu and records "app: activate" and "app: terminate".
+
+#include "fakes/CallLog.h"
+#include "platform/Application.h"
+
+namespace vellotype {
+
+class FakeApplication : public Application {
+ public:
+  explicit FakeApplication(CallLog& log) : log_(log) {}
+
+  void setMainMenu(std::shared_ptr<Menu> menu) override {
+    mainMenu = std::move(menu);
+    log_.record("app: mainMenu");
+  }
+  void activateIgnoringOtherApps() override { log_.record("app: activate"); }
+  void terminate() override { log_.record("app: terminate"); }
+
+  std::shared_ptr<Menu> mainMenu;
+
+ private:
+  CallLog& log_;
+};
+
+}  // namespace vellotype

@@ -1,0 +1,27 @@
+#pragma once
+// A desktop session with a settable language and kind. Records "workspace: open <url>".
+
+#include "fakes/CallLog.h"
+#include "platform/Workspace.h"
+
+namespace vellotype {
+
+class FakeWorkspace : public Workspace {
+ public:
+  explicit FakeWorkspace(CallLog& log) : log_(log) {}
+
+  bool openURL(std::string_view url) override {
+    log_.record("workspace: open " + std::string(url));
+    return true;
+  }
+  std::string currentLocaleIdentifier() const override { return locale; }
+  bool isWaylandSession() const override { return wayland; }
+
+  std::string locale = "de-DE";
+  bool wayland = false;
+
+ private:
+  CallLog& log_;
+};
+
+}  // namespace vellotype
