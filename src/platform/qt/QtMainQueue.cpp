@@ -15,6 +15,11 @@ void QtMainQueue::post(Task task) {
 }
 
 void QtMainQueue::postAfter(double seconds, Task task) {
+  // No delay keeps its place among posted tasks, as the queue's order promises.
+  if (seconds <= 0) {
+    post(std::move(task));
+    return;
+  }
   const auto delay = std::chrono::milliseconds(std::lround(std::max(0.0, seconds) * 1000));
   // A timer must be started on the thread it belongs to: hop to the main thread first.
   post([this, delay, task = std::move(task)]() mutable {

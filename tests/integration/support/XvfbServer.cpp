@@ -20,8 +20,11 @@ XvfbServer::XvfbServer() {
   if (pid_ == 0) {
     close(fds[0]);
     const std::string fd = std::to_string(fds[1]);
+    // The abstract "local" socket must stay on: it is how -displayfd sees a number in use.
+    // Without it every server unlinks and rebinds the same /tmp/.X11-unix socket, writes no lock
+    // file, and parallel test processes all land on display 0.
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten",
-           "tcp", "-noreset", "-nolisten", "local", static_cast<char*>(nullptr));
+           "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

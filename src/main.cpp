@@ -1,0 +1,115 @@
+// The composition root: builds the platform's services and the components, hands them to the
+// application object and runs the Qt event loop until the program quits.
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QPalette>
+#include <QStandardPaths>
+#include <memory>
+
+#include "app/AppDelegate.h"
+#include "hotkey/KeyMonitor.h"
+#include "hotkey/TriggerKey.h"
+#include "platform/posix/PosixSystemLog.h"
+#include "platform/pulse/PulseSounds.h"
+#include "platform/qt/QtAlerts.h"
+#include "platform/qt/QtApplication.h"
+#include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtPreferences.h"
+#include "platform/qt/QtStatusBar.h"
+#include "platform/qt/QtWorkspace.h"
+#include "platform/qt/VectorIconEngine.h"
+#include "platform/x11/X11EventTap.h"
+#include "standin/UnavailableOverlayPanel.h"
+#include "standin/UnavailableRefiner.h"
+#include "standin/UnavailableSpeechEngine.h"
+#include "standin/UnavailableTextInjector.h"
+#include "standin/UnavailableWindow.h"
+#include "visual/StatusBarIcon.h"
+
+namespace {
+
+// An installed program keeps its files under share/ beside bin/; one run from its build tree
+// uses the source tree's.
+QString locate(const QString& installed, const QString& inSourceTree) {
+  const QString path = QCoreApplication::applicationDirPath() + "/../share/" + installed;
+  if (QFileInfo::exists(path)) return QDir::cleanPath(path);
+  return QStringLiteral(VELLOTYPE_SOURCE_DIR "/") + inSourceTree;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  using namespace vellotype;
+
+  // The hotkey, the paste and the capsule's placement all go through the X server, so on a
+  // Wayland session the program is an XWayland client too.
+  if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+      !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+  }
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Vellotype");
+  QApplication::setOrganizationName("Vellotype");
+  // Closing a settings window or an alert must not end a program that has no main window.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(QIcon(new VectorIconEngine(
+      StatusBarIcon::image(false), QApplication::palette().color(QPalette::WindowText))));
+
+  QtAlerts alerts;
+  // A second copy would find its own hotkey taken and explain the wrong problem.
+  QLockFile lock(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                 "/vellotype.lock");
+  lock.setStaleLockTime(0);
+  if (!lock.tryLock(0)) {
+    alerts.runModal({.messageText = "Vellotype Is Already Running",
+                     .informativeText = "Its icon is in the system tray.",
+                     .style = Alert::Style::informational,
+                     .buttons = {"OK"}});
+    return 1;
+  }
+
+  QtMainQueue mainQueue;
+  QtPreferences preferences;
+  PulseSounds sounds(locate("vellotype/sounds", "assets/sounds").toStdString());
+  PosixSystemLog systemLog;
+  QtStatusBar statusBar;
+  QtApplication desktopApplication;
+  QtWorkspace workspace;
+  X11EventTap eventTap;
+  UnavailableRefiner refiner;
+
+  auto keyMonitor =
+      std::make_shared<KeyMonitor>(eventTap, mainQueue, TriggerKey::load(preferences));
+  const auto readme = locate("doc/vellotype/README.md", "README.md");
+  auto delegate = std::make_shared<AppDelegate>(
+      AppDelegate::Services{
+          .mainQueue = mainQueue,
+          .preferences = preferences,
+          .sounds = sounds,
+          .alerts = alerts,
+          .systemLog = systemLog,
+          .statusBar = statusBar,
+          .application = desktopApplication,
+          .workspace = workspace,
+          .keyboardAccessHelpURL =
+              "file://" + readme.toStdString() + "#giving-vellotype-the-keyboard",
+      },
+      AppDelegate::Components{
+          .keyMonitor = keyMonitor,
+          .speechEngine = std::make_shared<UnavailableSpeechEngine>(mainQueue, "zh-CN"),
+          .textInjector = std::make_shared<UnavailableTextInjector>(systemLog),
+          .refiner = refiner,
+          .makeOverlayPanel = [] { return std::make_shared<UnavailableOverlayPanel>(); },
+          .makeHotkeySettingsWindow =
+              [&alerts] { return std::make_shared<UnavailableWindow>(alerts, "Hotkey Settings"); },
+          .makeSettingsWindow =
+              [&alerts] { return std::make_shared<UnavailableWindow>(alerts, "LLM Settings"); },
+      });
+
+  mainQueue.post([&delegate] { delegate->applicationDidFinishLaunching(); });
+  const int status = QApplication::exec();
+  keyMonitor->stop();
+  return status;
+}

@@ -1,0 +1,49 @@
+#include "platform/qt/QtMenuView.h"
+
+#include <QAction>
+
+namespace vellotype {
+namespace {
+
+void showState(QAction& action, const MenuItem& item) {
+  // Only marked items are checkable, so unmarked ones show no empty box.
+  const bool on = item.state() == MenuItem::State::on;
+  action.setCheckable(on);
+  action.setChecked(on);
+  action.setText(QString::fromStdString(item.title()));
+}
+
+}  // namespace
+
+QtMenuView::QtMenuView(std::shared_ptr<Menu> menu) : model_(std::move(menu)) {
+  fill(root_, *model_);
+}
+
+QtMenuView::~QtMenuView() {
+  for (const auto& item : watched_) item->onChange = nullptr;
+}
+
+void QtMenuView::fill(QMenu& view, const Menu& model) {
+  for (const auto& item : model.items()) {
+    if (item->isSeparatorItem()) {
+      view.addSeparator();
+      continue;
+    }
+    if (item->submenu()) {
+      auto* submenu = view.addMenu(QString::fromStdString(item->title()));
+      fill(*submenu, *item->submenu());
+      continue;
+    }
+    auto* action = view.addAction(QString::fromStdString(item->title()));
+    showState(*action, *item);
+    action->setEnabled(item->hasAction());
+    item->onChange = [action, item = item.get()] { showState(*action, *item); };
+    watched_.push_back(item);
+    QObject::connect(action, &QAction::triggered, action, [action, item = item.get()] {
+      showState(*action, *item);  // undo Qt's own toggling; the model decides the mark
+      item->perform();
+    });
+  }
+}
+
+}  // namespace vellotype

@@ -1,0 +1,57 @@
+#include "platform/qt/QtStatusItem.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QPalette>
+
+#include "platform/qt/VectorIconEngine.h"
+
+namespace vellotype {
+
+QtStatusItem::QtStatusItem() : trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable()) {
+  // As on a menu bar, a plain click opens the menu; trays show it on a right click themselves.
+  QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,
+                   [this](QSystemTrayIcon::ActivationReason reason) {
+                     if (reason == QSystemTrayIcon::Trigger && menuView_) {
+                       menuView_->menu()->popup(QCursor::pos());
+                     }
+                   });
+}
+
+StatusItemButton* QtStatusItem::button() { return trayAvailable_ ? this : nullptr; }
+
+void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
+  menuView_ = std::make_unique<QtMenuView>(std::move(menu));
+  trayIcon_.setContextMenu(menuView_->menu());
+}
+
+void QtStatusItem::setImage(const VectorImage& image) {
+  image_ = &image;
+  redraw();
+  trayIcon_.show();
+}
+
+void QtStatusItem::setImagePosition(ImagePosition) {
+  // A tray shows an icon and nothing else.
+}
+
+void QtStatusItem::setToolTip(std::string_view toolTip) {
+  trayIcon_.setToolTip(QString::fromUtf8(toolTip.data(), qsizetype(toolTip.size())));
+}
+
+void QtStatusItem::setContentTintColor(std::optional<Color> tint) {
+  tint_ = tint;
+  redraw();
+}
+
+void QtStatusItem::redraw() {
+  if (!image_) return;
+  // Trays do not recolour shape-only images to suit their background, so the icon takes the
+  // desktop's text colour, or the tint.
+  QColor color = QApplication::palette().color(QPalette::WindowText);
+  if (tint_) color = QColor::fromRgbF(float(tint_->red), float(tint_->green), float(tint_->blue));
+  color.setAlphaF(float(image_->isTemplate ? image_->color.alpha : 1.0));
+  trayIcon_.setIcon(QIcon(new VectorIconEngine(*image_, color)));
+}
+
+}  // namespace vellotype

@@ -1,0 +1,48 @@
+#pragma once
+// Turns the key events the X11 tap receives (XInput2 raw events, and core events frozen under
+// its synchronous grab, which can show one transition twice) into one canonical event per
+// physical transition, and says how each grabbed event is to be released. Runs on the tap's
+// thread; owned by X11EventTap, a new one for each start().
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/EventTap.h"
+
+namespace vellotype {
+
+class KeyTransitionTracker {
+ public:
+  enum class Source { raw, grab };
+  // The AllowEvents mode for a grabbed event; raw events are never frozen.
+  enum class Answer { none, syncKeyboard, asyncKeyboard, replayKeyboard };
+
+  // Only events of `grabbedKeycodes` (X keycodes) can ever be removed.
+  KeyTransitionTracker(const std::vector<std::uint8_t>& grabbedKeycodes, EventTap::Filter filter);
+
+  Answer handle(Source source, bool press, std::uint8_t keycode, std::uint32_t time);
+
+ private:
+  struct Transition {
+    bool press;
+    std::uint32_t time;
+    Source source;
+    bool seenOnBoth;
+    EventTap::Disposition disposition;
+  };
+
+  EventTap::Disposition feed(bool press, std::uint8_t keycode);
+  std::uint64_t heldFlags() const;
+  Answer answer(Source source, bool press, std::uint8_t keycode,
+                EventTap::Disposition disposition) const;
+
+  std::bitset<256> grabbed_;
+  EventTap::Filter filter_;
+  std::bitset<256> down_;
+  std::array<std::optional<Transition>, 256> last_;
+};
+
+}  // namespace vellotype

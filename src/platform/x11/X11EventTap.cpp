@@ -1,0 +1,202 @@
+#include "platform/x11/X11EventTap.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+#include <xcb/xinput.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+// xkb.h names a struct member `explicit`, a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+
+#include "platform/x11/KeyCodeTable.h"
+#include "platform/x11/KeyTransitionTracker.h"
+
+namespace vellotype {
+namespace {
+
+using Answer = KeyTransitionTracker::Answer;
+using Source = KeyTransitionTracker::Source;
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbPtr = std::unique_ptr<T, FreeDeleter>;
+
+constexpr int kEvdevOffset = 8;
+
+std::uint8_t allowMode(Answer answer) {
+  switch (answer) {
+    case Answer::syncKeyboard:
+      return XCB_ALLOW_SYNC_KEYBOARD;
+    case Answer::asyncKeyboard:
+      return XCB_ALLOW_ASYNC_KEYBOARD;
+    default:
+      return XCB_ALLOW_REPLAY_KEYBOARD;
+  }
+}
+
+// Synthetic events (top bit of the type set) never come from our grab, so they are ignored.
+void dispatch(xcb_connection_t* connection, std::uint8_t xinputOpcode,
+              KeyTransitionTracker& tracker, const xcb_generic_event_t& event) {
+  const auto type = event.response_type;
+  if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+    const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
+    const auto answer = tracker.handle(Source::grab, type == XCB_KEY_PRESS, key.detail, key.time);
+    if (answer == Answer::none) return;
+    xcb_allow_events(connection, allowMode(answer), XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    return;
+  }
+  if (type != XCB_GE_GENERIC) return;
+  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+  if (generic.extension != xinputOpcode) return;
+  const bool press = generic.event_type == XCB_INPUT_RAW_KEY_PRESS;
+  if (!press && generic.event_type != XCB_INPUT_RAW_KEY_RELEASE) return;
+  const auto& raw = reinterpret_cast<const xcb_input_raw_key_press_event_t&>(event);
+  if (raw.detail > 0xFF) return;
+  tracker.handle(Source::raw, press, std::uint8_t(raw.detail), raw.time);
+}
+
+}  // namespace
+
+X11EventTap::X11EventTap(std::string display) : display_(std::move(display)) {}
+
+X11EventTap::~X11EventTap() { stop(); }
+
+EventTap::StartResult X11EventTap::start(const TriggerKey& trigger, Filter filter) {
+  stop();
+  auto result = connect(trigger);
+  if (result == StartResult::started) {
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) result = StartResult::unavailable;
+  }
+  if (result != StartResult::started) {
+    stop();
+    return result;
+  }
+  tracker_ = std::make_unique<KeyTransitionTracker>(grabbed_, std::move(filter));
+  thread_ = std::thread([this] { run(); });
+  return result;
+}
+
+void X11EventTap::stop() {
+  if (thread_.joinable()) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+    thread_.join();
+  }
+  tracker_.reset();
+  if (wakeFd_ >= 0) close(wakeFd_);
+  wakeFd_ = -1;
+  disconnect();
+}
+
+EventTap::StartResult X11EventTap::connect(const TriggerKey& trigger) {
+  int screen = 0;
+  connection_ = xcb_connect(display_.empty() ? nullptr : display_.c_str(), &screen);
+  if (xcb_connection_has_error(connection_)) return StartResult::unavailable;
+  const auto* setup = xcb_get_setup(connection_);
+  auto roots = xcb_setup_roots_iterator(setup);
+  for (; screen > 0 && roots.rem > 1; --screen) xcb_screen_next(&roots);
+  root_ = roots.data->root;
+  if (!enableExtensions()) return StartResult::unavailable;
+
+  std::vector<std::uint8_t> keycodes;
+  // Fn has no Linux key: such a trigger is watched but can never be pressed.
+  for (const auto evdev : KeyCodeTable::evdevCodes(trigger)) {
+    const int keycode = evdev + kEvdevOffset;
+    if (keycode >= setup->min_keycode && keycode <= setup->max_keycode) {
+      keycodes.push_back(std::uint8_t(keycode));
+    }
+  }
+  return grabKeys(keycodes);
+}
+
+bool X11EventTap::enableExtensions() {
+  auto* c = connection_;
+  const auto* xinput = xcb_get_extension_data(c, &xcb_input_id);
+  if (!xinput || !xinput->present) return false;
+  xinputOpcode_ = xinput->major_opcode;
+  const XcbPtr<xcb_input_xi_query_version_reply_t> version(
+      xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
+  if (!version || version->major_version < 2) return false;
+
+  const XcbPtr<xcb_xkb_use_extension_reply_t> xkb(xcb_xkb_use_extension_reply(
+      c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+  if (!xkb || !xkb->supported) return false;
+  // Otherwise a held key reaches us as release-press pairs, and the first made-up release would
+  // end our grab in the middle of the hold.
+  constexpr std::uint32_t kDetectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+  const XcbPtr<xcb_xkb_per_client_flags_reply_t> flags(xcb_xkb_per_client_flags_reply(
+      c, xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, kDetectable, kDetectable, 0, 0, 0),
+      nullptr));
+  if (!flags || (flags->value & kDetectable) == 0) return false;
+
+  // Raw events show every transition the grab does not deliver to us.
+  struct {
+    xcb_input_event_mask_t head;
+    std::uint32_t bits;
+  } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+         XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
+  const XcbPtr<xcb_generic_error_t> error(
+      xcb_request_check(c, xcb_input_xi_select_events_checked(c, root_, 1, &mask.head)));
+  return !error;
+}
+
+EventTap::StartResult X11EventTap::grabKeys(const std::vector<std::uint8_t>& keycodes) {
+  std::vector<xcb_void_cookie_t> cookies;
+  for (const auto keycode : keycodes) {
+    cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, XCB_MOD_MASK_ANY, keycode,
+                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+  }
+  auto result = StartResult::started;
+  for (std::size_t i = 0; i < cookies.size(); ++i) {
+    const XcbPtr<xcb_generic_error_t> error(xcb_request_check(connection_, cookies[i]));
+    if (!error) {
+      grabbed_.push_back(keycodes[i]);
+    } else if (result == StartResult::started) {
+      result = error->error_code == XCB_ACCESS ? StartResult::keyInUse : StartResult::unavailable;
+    }
+  }
+  return result;
+}
+
+void X11EventTap::disconnect() {
+  if (!connection_) return;
+  auto* c = connection_;
+  // An event that arrived frozen after the thread stopped reading goes on to the application.
+  xcb_allow_events(c, XCB_ALLOW_REPLAY_KEYBOARD, XCB_CURRENT_TIME);
+  for (const auto keycode : grabbed_) xcb_ungrab_key(c, keycode, root_, XCB_MOD_MASK_ANY);
+  xcb_flush(c);
+  xcb_disconnect(c);
+  connection_ = nullptr;
+  grabbed_.clear();
+}
+
+void X11EventTap::run() {
+  auto* c = connection_;
+  const int xfd = xcb_get_file_descriptor(c);
+  for (;;) {
+    // Drained before poll(): events read along with replies already sit in xcb's queue, and
+    // poll() would not see them.
+    for (;;) {
+      const XcbPtr<xcb_generic_event_t> event(xcb_poll_for_event(c));
+      if (!event) break;
+      dispatch(c, xinputOpcode_, *tracker_, *event);
+    }
+    // A lost server holds no grab and no frozen keyboard: there is nothing left to answer.
+    if (xcb_connection_has_error(c)) return;
+    pollfd fds[] = {{wakeFd_, POLLIN, 0}, {xfd, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if (fds[0].revents != 0) return;
+  }
+}
+
+}  // namespace vellotype
