@@ -13,11 +13,12 @@
 namespace vellotype {
 namespace {
 
-TEST(VectorIconEngine, DrawsTheStrokesInTheirColourAtAnySize) {
-  for (const int size : {18, 36}) {
+TEST(VectorIconEngine, DrawsTheStrokesInTheirColourAtAnySizeAndPixelDensity) {
+  for (const auto& [size, density] : {std::pair{18, 1.0}, {36, 1.0}, {18, 2.0}}) {
     QIcon icon(new VectorIconEngine(StatusBarIcon::image(false), Qt::red));
-    const QImage image = icon.pixmap(size, size).toImage();
-    const double scale = size / 18.0;
+    const QImage image = icon.pixmap(QSize(size, size), density).toImage();
+    ASSERT_EQ(image.width(), int(size * density));
+    const double scale = size * density / 18.0;
     // Drawing coordinates grow upwards; image rows grow downwards.
     const auto at = [&](double x, double y) {
       return image.pixelColor(int(x * scale), int((18 - y) * scale));
