@@ -18,6 +18,9 @@ class MainQueue {
   // Runs `task` on the main thread once `seconds` have passed (negative counts as zero).
   // Safe from any thread.
   virtual void postAfter(double seconds, Task task) = 0;
+
+  // Holds up the calling (main) thread. Keep it to a few milliseconds: nothing else runs.
+  virtual void blockFor(double seconds);
 };
 
 }  // namespace vellotype

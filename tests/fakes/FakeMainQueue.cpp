@@ -15,6 +15,8 @@ void FakeMainQueue::postAfter(double delay, Task task) {
   tasks_.emplace(std::pair{due, sequence_++}, std::move(task));
 }
 
+void FakeMainQueue::blockFor(double delay) { now_ += std::max(VirtualTime(0), seconds(delay)); }
+
 void FakeMainQueue::advanceBy(double delay) { advanceTo(now_ + seconds(delay)); }
 
 void FakeMainQueue::advanceTo(VirtualTime time) {

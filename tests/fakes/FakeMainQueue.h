@@ -21,6 +21,8 @@ class FakeMainQueue : public MainQueue {
  public:
   void post(Task task) override;
   void postAfter(double seconds, Task task) override;
+  // The main thread is held up: time passes, and what fell due runs once it is free again.
+  void blockFor(double seconds) override;
 
   VirtualTime now() const { return now_; }
   std::size_t pendingCount() const { return tasks_.size(); }

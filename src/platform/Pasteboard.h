@@ -1,0 +1,31 @@
+#pragma once
+// The system clipboard. Main thread only; owned by the composition root.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vellotype {
+
+// Everything the clipboard held, format by format (MIME types such as "text/plain",
+// "image/png"). Empty when it held nothing.
+struct PasteboardContents {
+  std::vector<std::pair<std::string, std::string>> items;
+  bool operator==(const PasteboardContents&) const = default;
+};
+
+class Pasteboard {
+ public:
+  virtual ~Pasteboard() = default;
+
+  // Reads every format. Bounded in time: when the owner is slow to answer, the formats that
+  // could not be read in time are left out, plain text first in line to be kept.
+  virtual PasteboardContents contents() = 0;
+  virtual void setContents(const PasteboardContents& contents) = 0;
+  virtual void setString(const std::string& text) = 0;
+  // Goes up whenever anyone, this program included, puts something on the clipboard.
+  virtual std::int64_t changeCount() const = 0;
+};
+
+}  // namespace vellotype
