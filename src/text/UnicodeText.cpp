@@ -6,6 +6,8 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace vellotype::text {
@@ -51,6 +53,21 @@ std::string trimmingWhitespaceAndNewlines(std::string_view text) {
     end = previous;
   }
   return std::string(text.substr(std::size_t(start), std::size_t(end - start)));
+}
+
+bool isValidUTF8(std::string_view bytes) {
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  const auto length = int64_t(bytes.size());
+  for (int64_t i = 0; i < length;) {
+    UChar32 c;
+    // ICU's macros index with int32_t: walk long texts in windows.
+    const auto window = int32_t(std::min<int64_t>(length - i, INT32_MAX));
+    int32_t offset = 0;
+    U8_NEXT(data + i, offset, window, c);
+    if (c < 0) return false;
+    i += offset;
+  }
+  return true;
 }
 
 std::string uppercased(std::string_view text) {

@@ -14,6 +14,9 @@ std::string trimmingWhitespaceAndNewlines(std::string_view text);
 // The full, language-neutral upper-case mapping ("ß" becomes "SS").
 std::string uppercased(std::string_view text);
 
+// True when the bytes are well-formed UTF-8.
+bool isValidUTF8(std::string_view bytes);
+
 // True when both texts are the same under Unicode canonical equivalence ("é" as one code point
 // or as "e" plus a combining acute accent).
 bool canonicallyEqual(std::string_view a, std::string_view b);
