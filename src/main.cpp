@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QStandardPaths>
 #include <memory>
+#include <random>
 
 #include "app/AppDelegate.h"
 #include "hotkey/KeyMonitor.h"
@@ -16,16 +17,17 @@
 #include "platform/qt/QtAlerts.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtOverlayWindow.h"
 #include "platform/qt/QtPreferences.h"
 #include "platform/qt/QtStatusBar.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
 #include "platform/x11/X11EventTap.h"
-#include "standin/UnavailableOverlayPanel.h"
 #include "standin/UnavailableRefiner.h"
 #include "standin/UnavailableSpeechEngine.h"
 #include "standin/UnavailableTextInjector.h"
 #include "standin/UnavailableWindow.h"
+#include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
 
 namespace {
@@ -101,7 +103,16 @@ int main(int argc, char* argv[]) {
           .speechEngine = std::make_shared<UnavailableSpeechEngine>(mainQueue, "zh-CN"),
           .textInjector = std::make_shared<UnavailableTextInjector>(systemLog),
           .refiner = refiner,
-          .makeOverlayPanel = [] { return std::make_shared<UnavailableOverlayPanel>(); },
+          .makeOverlayPanel =
+              [] {
+                return std::make_shared<OverlayPanel>(
+                    std::make_unique<QtOverlayWindow>(),
+                    [random = std::mt19937(std::random_device()())](double low,
+                                                                    double high) mutable {
+                      return std::uniform_real_distribution<double>(
+                          low, std::nextafter(high, high + 1))(random);
+                    });
+              },
           .makeHotkeySettingsWindow =
               [&alerts] { return std::make_shared<UnavailableWindow>(alerts, "Hotkey Settings"); },
           .makeSettingsWindow =

@@ -28,13 +28,16 @@ class OverlayWindow {
   virtual double measureTextWidth(const std::string& text) const = 0;
 
   virtual void setText(const std::string& text) = 0;
+  // Where the window is, or is going to when an animation moves it.
   virtual Rect frame() const = 0;
   virtual void setFrame(const Rect& frame) = 0;
   virtual void setAlpha(double alpha) = 0;
   // Shows the window in front of all others without activating the program.
   virtual void orderFrontRegardless() = 0;
   virtual void orderOut() = 0;
-  // Replaces any running animation; the completion runs once this one has finished.
+  // Moves the frame, and the alpha when given, from where they are shown now. A running
+  // animation of the same property is taken over; the completion runs once every property of
+  // this animation has arrived.
   virtual void animate(const Animation& animation, std::function<void()> completion) = 0;
 
   virtual WaveformBars& waveformBars() = 0;

@@ -13,6 +13,9 @@ class WaveformBars {
  public:
   virtual ~WaveformBars() = default;
 
+  // Called whenever the view's size changes, so the bars can be placed again.
+  std::function<void()> onLayout;
+
   virtual Rect bounds() const = 0;
   // Places the five bars, gliding there over `duration` seconds (0: at once).
   virtual void setBarFrames(const std::array<Rect, 5>& frames, double duration,

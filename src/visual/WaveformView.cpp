@@ -13,7 +13,11 @@ constexpr double kGlide = 0.08;
 }  // namespace
 
 WaveformView::WaveformView(WaveformBars& bars, RandomSource random)
-    : bars_(bars), random_(std::move(random)) {}
+    : bars_(bars), random_(std::move(random)) {
+  bars_.onLayout = [this] { layout(); };
+}
+
+WaveformView::~WaveformView() { bars_.onLayout = nullptr; }
 
 void WaveformView::layout() { applyBars(smoothedLevel_, 0); }
 

@@ -23,6 +23,9 @@ class WaveformView : public WaveformViewInterface {
   static constexpr double kCornerRadius = 2.5;
 
   WaveformView(WaveformBars& bars, RandomSource random);
+  ~WaveformView() override;
+  WaveformView(const WaveformView&) = delete;
+  WaveformView& operator=(const WaveformView&) = delete;
 
   bool isAnimating() const override { return isAnimating_; }
   void setIsAnimating(bool animating) override { isAnimating_ = animating; }

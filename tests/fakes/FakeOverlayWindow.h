@@ -1,6 +1,7 @@
 #pragma once
-// A capsule window that keeps what it was told, where text is 10 points per character, and
-// whose animations end when the test says so. Its bars keep their frames.
+// A capsule window that keeps what it was told, where text is 10 points per character. Like a
+// real one, it reports an animation's target frame at once; completions run when the test says.
+// Its bars keep their frames.
 
 #include <deque>
 #include <vector>
@@ -15,13 +16,15 @@ class FakeOverlayWindow : public OverlayWindow, public WaveformBars {
   double measureTextWidth(const std::string& t) const override { return textWidth(t); }
   void setText(const std::string& newText) override { text = newText; }
   Rect frame() const override { return currentFrame; }
-  void setFrame(const Rect& frame) override { currentFrame = frame; }
-  void setAlpha(double value) override { alpha = value; }
+  void setFrame(const Rect& frame) override { currentFrame = setFrames.emplace_back(frame); }
+  void setAlpha(double value) override { alpha = setAlphas.emplace_back(value); }
   void orderFrontRegardless() override { onScreen = true; }
   void orderOut() override { onScreen = false; }
   void animate(const Animation& animation, std::function<void()> completion) override {
     animations.push_back(animation);
     completions.push_back(std::move(completion));
+    currentFrame = animation.frame;
+    if (animation.alpha) alpha = *animation.alpha;
   }
   WaveformBars& waveformBars() override { return *this; }
 
@@ -31,11 +34,8 @@ class FakeOverlayWindow : public OverlayWindow, public WaveformBars {
     barDuration = duration;
   }
 
-  // Runs the latest animation to its end.
+  // The latest animation arrives.
   void finishAnimation() {
-    const auto& last = animations.back();
-    currentFrame = last.frame;
-    if (last.alpha) alpha = *last.alpha;
     if (completions.back()) completions.back()();
   }
 
@@ -47,6 +47,8 @@ class FakeOverlayWindow : public OverlayWindow, public WaveformBars {
   Rect currentFrame;
   double alpha = 1;
   bool onScreen = false;
+  std::vector<Rect> setFrames;  // placed at once, without animation
+  std::vector<double> setAlphas;
   std::vector<Animation> animations;
   std::vector<std::function<void()>> completions;
   Rect barBounds{0, 0, 44, 32};

@@ -32,8 +32,8 @@ TEST_F(OverlayPanelTest, ShowRisesFromBelowAndRestsCentred56PointsAboveTheBottom
   panel->show("Listening...");  // 120 points of text: 226 wide
   EXPECT_EQ(window->text, "Listening...");
   EXPECT_TRUE(panel->waveformView().isAnimating());
-  EXPECT_EQ(window->currentFrame, (Rect{527, 82, 226, 56})) << "starts 14 points low";
-  EXPECT_EQ(window->alpha, 0);
+  EXPECT_EQ(window->setFrames, std::vector<Rect>{(Rect{527, 82, 226, 56})}) << "14 points low";
+  EXPECT_EQ(window->setAlphas, std::vector<double>{0});
   EXPECT_TRUE(window->onScreen);
   const auto& appear = window->animations.back();
   EXPECT_EQ(appear.duration, 0.35);
@@ -42,15 +42,18 @@ TEST_F(OverlayPanelTest, ShowRisesFromBelowAndRestsCentred56PointsAboveTheBottom
   EXPECT_EQ(appear.alpha, 1.0);
 }
 
-TEST_F(OverlayPanelTest, NewTextResizesAroundTheCentreAtTheCurrentHeight) {
+TEST_F(OverlayPanelTest, NewTextResizesAroundTheCentreAtTheHeightTheCapsuleHasOrIsGoingTo) {
   panel->show("Listening...");
-  window->currentFrame.y = 90;  // still rising
-  panel->updateText("hello");
-  const auto& resize = window->animations.back();
+  panel->updateText("hello");  // while still rising: it rises to the resting height
+  auto resize = window->animations.back();
   EXPECT_EQ(resize.duration, 0.25);
   EXPECT_EQ(resize.curve, (TimingCurve{0.25, 0.46, 0.45, 0.94}));
-  EXPECT_EQ(resize.frame, (Rect{560, 90, 160, 56}));
-  EXPECT_EQ(resize.alpha, std::nullopt);
+  EXPECT_EQ(resize.frame, (Rect{560, 96, 160, 56}));
+  EXPECT_EQ(resize.alpha, std::nullopt) << "the fade-in goes on";
+
+  panel->dismiss();
+  panel->updateText("hello there");  // while sinking: it stays as low as it sinks
+  EXPECT_EQ(window->animations.back().frame.y, 88);
 }
 
 TEST_F(OverlayPanelTest, DismissShrinksSinksFadesAndThenLeavesTheScreen) {
