@@ -1,0 +1,52 @@
+#pragma once
+// A request whose audio waits here until the recogniser's worker takes it, so nothing is lost
+// while the model still loads. Options: main thread; append(): any thread (the capture thread);
+// take(): the worker. Shared by the speech engine, the audio tap and the recognition task.
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/RecognitionRequest.h"
+
+namespace vellotype {
+
+class SphinxRecognitionRequest : public RecognitionRequest {
+ public:
+  struct Audio {
+    std::vector<std::shared_ptr<const AudioBuffer>> buffers;
+    bool ended = false;  // endAudio() came and every buffer before it is in `buffers`
+  };
+
+  void setShouldReportPartialResults(bool report) override { reportsPartialResults_ = report; }
+  void setAddsPunctuation(bool adds) override { addsPunctuation_ = adds; }
+  bool shouldReportPartialResults() const { return reportsPartialResults_; }
+  bool addsPunctuation() const { return addsPunctuation_; }
+
+  void append(std::shared_ptr<const AudioBuffer> buffer) override;
+  void endAudio() override;
+
+  // Called, on the thread that changed the request, after new audio, its end, or discard().
+  // Set on the main thread when a task takes the request.
+  void setOnChange(std::function<void()> onChange);
+  // Everything appended since the last take.
+  Audio take();
+  // Drops the waiting audio and any that comes later: the task was cancelled.
+  void discard();
+
+ private:
+  void changed(std::unique_lock<std::mutex>& lock);
+
+  // Main thread only.
+  bool reportsPartialResults_ = true;
+  bool addsPunctuation_ = false;
+
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<const AudioBuffer>> waiting_;
+  bool ended_ = false;
+  bool discarded_ = false;
+  std::function<void()> onChange_;
+};
+
+}  // namespace vellotype
