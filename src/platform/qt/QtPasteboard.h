@@ -1,0 +1,41 @@
+#pragma once
+// The CLIPBOARD selection through Qt's clipboard, which serves whatever this program puts there
+// to other applications; another owner's formats are read over X with a bound on the time they
+// may take. Main thread only; owned by the composition root, after the QGuiApplication.
+
+#include <QMetaObject>
+#include <chrono>
+
+#include "platform/Pasteboard.h"
+#include "platform/x11/X11SelectionReader.h"
+
+class QClipboard;
+
+namespace vellotype {
+
+class QtPasteboard : public Pasteboard {
+ public:
+  // Text and markup take a few milliseconds, but Qt and GTK owners encode an image only when it
+  // is asked for: a full-HD screenshot as PNG takes about 80 ms, a photo several times that.
+  // Whatever is not read in time is lost to the user once the injected text replaces it, so the
+  // bound is as long as a paste can wait without feeling late.
+  static constexpr std::chrono::milliseconds kReadBound{300};
+
+  QtPasteboard();
+  ~QtPasteboard() override;
+  QtPasteboard(const QtPasteboard&) = delete;
+  QtPasteboard& operator=(const QtPasteboard&) = delete;
+
+  PasteboardContents contents() override;
+  void setContents(const PasteboardContents& contents) override;
+  void setString(const std::string& text) override;
+  std::int64_t changeCount() const override { return changeCount_; }
+
+ private:
+  QClipboard& clipboard_;
+  X11SelectionReader reader_;
+  QMetaObject::Connection changed_;
+  std::int64_t changeCount_ = 0;
+};
+
+}  // namespace vellotype
