@@ -13,6 +13,7 @@
 #include "hotkey/KeyMonitor.h"
 #include "hotkey/TriggerKey.h"
 #include "platform/posix/PosixSystemLog.h"
+#include "platform/pulse/PulseAudioEngine.h"
 #include "platform/pulse/PulseSounds.h"
 #include "platform/qt/QtAlerts.h"
 #include "platform/qt/QtApplication.h"
@@ -22,9 +23,10 @@
 #include "platform/qt/QtStatusBar.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
+#include "platform/sphinx/SphinxSpeechRecognition.h"
 #include "platform/x11/X11EventTap.h"
+#include "speech/SpeechEngine.h"
 #include "standin/UnavailableRefiner.h"
-#include "standin/UnavailableSpeechEngine.h"
 #include "standin/UnavailableTextInjector.h"
 #include "standin/UnavailableWindow.h"
 #include "visual/OverlayPanel.h"
@@ -80,6 +82,8 @@ int main(int argc, char* argv[]) {
   QtApplication desktopApplication;
   QtWorkspace workspace;
   X11EventTap eventTap;
+  PulseAudioEngine audioEngine;
+  SphinxSpeechRecognition speechRecognition(mainQueue);
   UnavailableRefiner refiner;
 
   auto keyMonitor =
@@ -100,7 +104,8 @@ int main(int argc, char* argv[]) {
       },
       AppDelegate::Components{
           .keyMonitor = keyMonitor,
-          .speechEngine = std::make_shared<UnavailableSpeechEngine>(mainQueue, "zh-CN"),
+          .speechEngine =
+              std::make_shared<SpeechEngine>(audioEngine, speechRecognition, mainQueue, "zh-CN"),
           .textInjector = std::make_shared<UnavailableTextInjector>(systemLog),
           .refiner = refiner,
           .makeOverlayPanel =
