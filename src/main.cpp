@@ -12,6 +12,8 @@
 #include "app/AppDelegate.h"
 #include "hotkey/KeyMonitor.h"
 #include "hotkey/TriggerKey.h"
+#include "insertion/TextInjector.h"
+#include "platform/inputsources/ActiveInputSources.h"
 #include "platform/posix/PosixSystemLog.h"
 #include "platform/pulse/PulseAudioEngine.h"
 #include "platform/pulse/PulseSounds.h"
@@ -19,15 +21,16 @@
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtOverlayWindow.h"
+#include "platform/qt/QtPasteboard.h"
 #include "platform/qt/QtPreferences.h"
 #include "platform/qt/QtStatusBar.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
 #include "platform/sphinx/SphinxSpeechRecognition.h"
 #include "platform/x11/X11EventTap.h"
+#include "platform/x11/X11KeyboardEvents.h"
 #include "speech/SpeechEngine.h"
 #include "standin/UnavailableRefiner.h"
-#include "standin/UnavailableTextInjector.h"
 #include "standin/UnavailableWindow.h"
 #include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
@@ -82,6 +85,11 @@ int main(int argc, char* argv[]) {
   QtApplication desktopApplication;
   QtWorkspace workspace;
   X11EventTap eventTap;
+  // The paste keystroke lifts the key filter's grabs while it is typed, so the program never
+  // hears its own Control+V.
+  X11KeyboardEvents keyboard(eventTap);
+  QtPasteboard pasteboard;
+  ActiveInputSources inputSources(QDBusConnection::sessionBus());
   PulseAudioEngine audioEngine;
   SphinxSpeechRecognition speechRecognition(mainQueue);
   UnavailableRefiner refiner;
@@ -106,7 +114,8 @@ int main(int argc, char* argv[]) {
           .keyMonitor = keyMonitor,
           .speechEngine =
               std::make_shared<SpeechEngine>(audioEngine, speechRecognition, mainQueue, "zh-CN"),
-          .textInjector = std::make_shared<UnavailableTextInjector>(systemLog),
+          .textInjector =
+              std::make_shared<TextInjector>(pasteboard, inputSources, keyboard, mainQueue),
           .refiner = refiner,
           .makeOverlayPanel =
               [] {

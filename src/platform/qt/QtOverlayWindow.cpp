@@ -56,7 +56,7 @@ QtOverlayWindow::QtOverlayWindow()
   QPalette palette = label_->palette();
   palette.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.92f));
   label_->setPalette(palette);
-  setWindowTitle("Vellotype");
+  setWindowTitle("Vellotype capsule");
 }
 
 std::optional<Rect> QtOverlayWindow::mainScreenVisibleFrame() const {

@@ -6,8 +6,12 @@
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 
 // xkb.h names a struct member `explicit`, a C++ keyword.
 #define explicit explicit_
@@ -42,29 +46,48 @@ std::uint8_t allowMode(Answer answer) {
   }
 }
 
+struct DecodedKey {
+  bool grabbed;
+  bool press;
+  std::uint8_t keycode;
+  std::uint32_t time;
+};
+
 // Synthetic events (top bit of the type set) never come from our grab, so they are ignored.
-void dispatch(xcb_connection_t* connection, std::uint8_t xinputOpcode,
-              KeyTransitionTracker& tracker, const xcb_generic_event_t& event) {
+std::optional<DecodedKey> decode(const xcb_generic_event_t& event, std::uint8_t xinputOpcode) {
   const auto type = event.response_type;
   if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
     const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
-    const auto answer = tracker.handle(Source::grab, type == XCB_KEY_PRESS, key.detail, key.time);
-    if (answer == Answer::none) return;
-    xcb_allow_events(connection, allowMode(answer), XCB_CURRENT_TIME);
-    xcb_flush(connection);
-    return;
+    return DecodedKey{true, type == XCB_KEY_PRESS, key.detail, key.time};
   }
-  if (type != XCB_GE_GENERIC) return;
+  if (type != XCB_GE_GENERIC) return std::nullopt;
   const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
-  if (generic.extension != xinputOpcode) return;
+  if (generic.extension != xinputOpcode) return std::nullopt;
   const bool press = generic.event_type == XCB_INPUT_RAW_KEY_PRESS;
-  if (!press && generic.event_type != XCB_INPUT_RAW_KEY_RELEASE) return;
+  if (!press && generic.event_type != XCB_INPUT_RAW_KEY_RELEASE) return std::nullopt;
   const auto& raw = reinterpret_cast<const xcb_input_raw_key_press_event_t&>(event);
-  if (raw.detail > 0xFF) return;
-  tracker.handle(Source::raw, press, std::uint8_t(raw.detail), raw.time);
+  if (raw.detail > 0xFF) return std::nullopt;
+  return DecodedKey{false, press, std::uint8_t(raw.detail), raw.time};
 }
 
+// Sequence numbers wrap around; within half their range of the start a number lies after it.
+constexpr std::uint32_t kHalfRange = 0x80000000u;
+
+// The tap answers within microseconds; the bound only matters if its thread is gone.
+constexpr auto kDrainTimeout = std::chrono::milliseconds(200);
+constexpr auto kNoMoreDrains = std::numeric_limits<std::uint64_t>::max();
+
 }  // namespace
+
+bool X11EventTap::Span::contains(std::uint32_t sequence) const {
+  const std::uint32_t offset = sequence - begin;
+  return offset < kHalfRange && (!end || offset < *end - begin);
+}
+
+bool X11EventTap::Span::endsBefore(std::uint32_t sequence) const {
+  const std::uint32_t offset = sequence - begin;
+  return end && offset < kHalfRange && offset >= *end - begin;
+}
 
 X11EventTap::X11EventTap(std::string display) : display_(std::move(display)) {}
 
@@ -82,20 +105,90 @@ EventTap::StartResult X11EventTap::start(const TriggerKey& trigger, Filter filte
     return result;
   }
   tracker_ = std::make_unique<KeyTransitionTracker>(grabbed_, std::move(filter));
-  thread_ = std::thread([this] { run(); });
+  suspended_.reset();
+  drainRequests_ = 0;
+  drained_ = 0;
+  thread_ = std::thread([this] {
+    run();
+    confirmDrained(kNoMoreDrains);
+  });
   return result;
 }
 
 void X11EventTap::stop() {
   if (thread_.joinable()) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+    stopping_ = true;
+    wake();
     thread_.join();
+    stopping_ = false;
   }
   tracker_.reset();
   if (wakeFd_ >= 0) close(wakeFd_);
   wakeFd_ = -1;
   disconnect();
+}
+
+void X11EventTap::suspend() {
+  if (!thread_.joinable()) return;
+  auto* c = connection_;
+  // Once the server has answered, everything it sent us before is in xcb's queue, and the tap
+  // answers all of it: a grabbed key still waiting for its answer would be lost to the
+  // application once the grab ends.
+  roundTrip(false);
+  const auto request = ++drainRequests_;
+  wake();
+  {
+    std::unique_lock lock(spanMutex_);
+    drainedSignal_.wait_for(lock, kDrainTimeout, [&] { return drained_ >= request; });
+  }
+  // A grab would catch the poster's keys, freeze the keyboard behind them and release the rest of
+  // the chord only with a later answer of ours, which no sequence number could tell from the
+  // user's keys. A trigger the user holds gives its release through the raw events instead.
+  for (const auto keycode : grabbed_) xcb_ungrab_key(c, keycode, root_, XCB_MOD_MASK_ANY);
+  xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+  // The poster's keys come after this marker has been handled, and so carry its number or a
+  // later one.
+  const auto begin = roundTrip(false);
+  std::lock_guard lock(spanMutex_);
+  suspended_ = Span{begin, std::nullopt};
+}
+
+void X11EventTap::resume() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(spanMutex_);
+    if (!suspended_ || suspended_->end) return;
+  }
+  auto* c = connection_;
+  // Unchecked: should another program take a key meanwhile, the tap still watches it unheld.
+  for (const auto keycode : grabbed_) {
+    xcb_grab_key(c, 0, root_, XCB_MOD_MASK_ANY, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
+  }
+  // Handled before resume() returns, so that anything caused afterwards is seen.
+  roundTrip(true);
+}
+
+std::uint32_t X11EventTap::roundTrip(bool markEnd) {
+  auto* c = connection_;
+  xcb_get_input_focus_cookie_t cookie;
+  if (markEnd) {
+    // Set before the marker can reach the server: no event after it may be taken for ours.
+    std::lock_guard lock(spanMutex_);
+    cookie = xcb_get_input_focus(c);
+    suspended_->end = cookie.sequence;
+  } else {
+    cookie = xcb_get_input_focus(c);
+  }
+  std::free(xcb_get_input_focus_reply(c, cookie, nullptr));
+  // The reply may have brought the tap's events into xcb's queue, where its poll() cannot see
+  // them.
+  wake();
+  return cookie.sequence;
+}
+
+void X11EventTap::wake() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
 }
 
 EventTap::StartResult X11EventTap::connect(const TriggerKey& trigger) {
@@ -183,20 +276,62 @@ void X11EventTap::disconnect() {
 void X11EventTap::run() {
   auto* c = connection_;
   const int xfd = xcb_get_file_descriptor(c);
+  std::uint64_t confirmed = 0;
   for (;;) {
+    // Read first: a request made later may concern events that this round does not drain.
+    const std::uint64_t requested = drainRequests_;
     // Drained before poll(): events read along with replies already sit in xcb's queue, and
     // poll() would not see them.
     for (;;) {
       const XcbPtr<xcb_generic_event_t> event(xcb_poll_for_event(c));
       if (!event) break;
-      dispatch(c, xinputOpcode_, *tracker_, *event);
+      if (const auto key = decode(*event, xinputOpcode_)) {
+        handle(key->grabbed, key->press, key->keycode, key->time, event->full_sequence);
+      }
     }
+    if (requested != confirmed) confirmDrained(confirmed = requested);
     // A lost server holds no grab and no frozen keyboard: there is nothing left to answer.
     if (xcb_connection_has_error(c)) return;
     pollfd fds[] = {{wakeFd_, POLLIN, 0}, {xfd, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-    if (fds[0].revents != 0) return;
+    if (fds[0].revents != 0) {
+      std::uint64_t count;
+      [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
+      if (stopping_) return;
+    }
   }
+}
+
+void X11EventTap::handle(bool grabbed, bool press, std::uint8_t keycode, std::uint32_t time,
+                         std::uint32_t sequence) {
+  if (isOwn(sequence)) {
+    // Caught just before the grabs were lifted: it goes on as if no grab had caught it.
+    if (grabbed) allow(XCB_ALLOW_REPLAY_KEYBOARD);
+    return;
+  }
+  const auto answer = tracker_->handle(grabbed ? Source::grab : Source::raw, press, keycode, time);
+  if (answer != Answer::none) allow(allowMode(answer));
+}
+
+void X11EventTap::confirmDrained(std::uint64_t request) {
+  {
+    std::lock_guard lock(spanMutex_);
+    drained_ = request;
+  }
+  drainedSignal_.notify_all();
+}
+
+bool X11EventTap::isOwn(std::uint32_t sequence) {
+  std::lock_guard lock(spanMutex_);
+  if (!suspended_) return false;
+  if (suspended_->contains(sequence)) return true;
+  if (suspended_->endsBefore(sequence)) suspended_.reset();
+  return false;
+}
+
+void X11EventTap::allow(std::uint8_t mode) {
+  xcb_allow_events(connection_, mode, XCB_CURRENT_TIME);
+  xcb_flush(connection_);
 }
 
 }  // namespace vellotype

@@ -12,7 +12,7 @@ FocusedWindow::FocusedWindow(const std::string& display)
     : connection_(xcb_connect(display.c_str(), nullptr)) {
   if (xcb_connection_has_error(connection_)) return;
   const auto* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
-  const auto window = xcb_generate_id(connection_);
+  const auto window = window_ = xcb_generate_id(connection_);
   const std::uint32_t mask =
       XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
@@ -29,6 +29,14 @@ FocusedWindow::FocusedWindow(const std::string& display)
 }
 
 FocusedWindow::~FocusedWindow() { xcb_disconnect(connection_); }
+
+void FocusedWindow::setClass(const std::string& instance, const std::string& className) {
+  const auto value = instance + '\0' + className + '\0';
+  std::free(xcb_request_check(
+      connection_,
+      xcb_change_property_checked(connection_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS,
+                                  XCB_ATOM_STRING, 8, std::uint32_t(value.size()), value.data())));
+}
 
 bool FocusedWindow::waitUntil(const std::function<bool(const std::vector<Key>&)>& done,
                               std::chrono::milliseconds timeout) {

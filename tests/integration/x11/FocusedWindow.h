@@ -27,6 +27,9 @@ class FocusedWindow {
 
   // False when the window could not be shown and focused.
   bool ready() const { return ready_; }
+  std::uint32_t id() const { return window_; }
+  // Names the window's program as a toolkit would (WM_CLASS); waits until the server has it.
+  void setClass(const std::string& instance, const std::string& className);
   // Reads arriving events until `done` holds for the keys received, or `timeout` passes.
   bool waitUntil(const std::function<bool(const std::vector<Key>&)>& done,
                  std::chrono::milliseconds timeout = std::chrono::seconds(2));
@@ -37,6 +40,7 @@ class FocusedWindow {
   void read();
 
   xcb_connection_t* connection_;
+  std::uint32_t window_ = 0;
   bool ready_ = false;
   bool mapped_ = false;
   std::vector<Key> keys_;

@@ -45,4 +45,22 @@ bool XTestKeyboard::setRepeat(std::uint16_t delayMs, std::uint16_t intervalMs) {
   return error == nullptr;
 }
 
+std::bitset<256> XTestKeyboard::heldKeys() {
+  std::bitset<256> held;
+  auto* keymap = xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr);
+  for (std::size_t k = 0; keymap && k < held.size(); ++k) {
+    held[k] = (keymap->keys[k / 8] >> (k % 8)) & 1;
+  }
+  std::free(keymap);
+  return held;
+}
+
+bool XTestKeyboard::setSymbols(std::uint8_t keycode, std::uint32_t lower, std::uint32_t upper) {
+  const std::array<std::uint32_t, 2> symbols{lower, upper};
+  auto* error = xcb_request_check(
+      connection_, xcb_change_keyboard_mapping_checked(connection_, 1, keycode, 2, symbols.data()));
+  std::free(error);
+  return error == nullptr;
+}
+
 }  // namespace vellotype::testing
