@@ -13,6 +13,7 @@
 #include "hotkey/KeyMonitor.h"
 #include "hotkey/TriggerKey.h"
 #include "insertion/TextInjector.h"
+#include "platform/curl/CurlHttpSession.h"
 #include "platform/inputsources/ActiveInputSources.h"
 #include "platform/posix/PosixSystemLog.h"
 #include "platform/pulse/PulseAudioEngine.h"
@@ -29,8 +30,9 @@
 #include "platform/sphinx/SphinxSpeechRecognition.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/X11KeyboardEvents.h"
+#include "refinement/DiagnosticLog.h"
+#include "refinement/LLMRefiner.h"
 #include "speech/SpeechEngine.h"
-#include "standin/UnavailableRefiner.h"
 #include "standin/UnavailableWindow.h"
 #include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
@@ -92,7 +94,10 @@ int main(int argc, char* argv[]) {
   ActiveInputSources inputSources(QDBusConnection::sessionBus());
   PulseAudioEngine audioEngine;
   SphinxSpeechRecognition speechRecognition(mainQueue);
-  UnavailableRefiner refiner;
+  DiagnosticLog diagnosticLog(DiagnosticLog::defaultPath());
+  // After the queue and the log, which its last replies still use as it shuts down.
+  CurlHttpSession httpSession;
+  LLMRefiner refiner(preferences, httpSession, mainQueue, diagnosticLog);
 
   auto keyMonitor =
       std::make_shared<KeyMonitor>(eventTap, mainQueue, TriggerKey::load(preferences));

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace vellotype {
 namespace {
@@ -13,7 +14,10 @@ QString qKey(std::string_view key) { return QString::fromUtf8(key.data(), qsizet
 }  // namespace
 
 QtPreferences::QtPreferences()
-    : settings_(QSettings::IniFormat, QSettings::UserScope, "Vellotype", "Vellotype") {
+    // Named outright: Qt would call an INI file in the user's scope "Vellotype.ini".
+    : settings_(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                    "/Vellotype/Vellotype.conf",
+                QSettings::IniFormat) {
   // A private folder keeps the file unreadable to others even in the moment between writing it
   // and narrowing its permissions.
   const auto folder = QFileInfo(settings_.fileName()).absolutePath().toLocal8Bit();

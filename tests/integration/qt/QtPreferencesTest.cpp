@@ -25,6 +25,7 @@ TEST(QtPreferences, EveryValueIsOnDiskAtOnceAndPrivate) {
     writer.setString("selectedLocaleCode", "");
     writer.setString("gone", "x");
     writer.remove("gone");
+    EXPECT_EQ(writer.fileName(), qgetenv("XDG_CONFIG_HOME") + "/Vellotype/Vellotype.conf");
     EXPECT_EQ(modeOf(writer.fileName()), 0600u);
     EXPECT_EQ(modeOf(QFileInfo(writer.fileName()).absolutePath()), 0700u);
   }
