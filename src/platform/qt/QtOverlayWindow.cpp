@@ -85,6 +85,7 @@ void QtOverlayWindow::setFrame(const Rect& frame) {
   frameAnimation_.reset();
   modelFrame_ = frame;
   place(frame);
+  layOutLabel();
 }
 
 void QtOverlayWindow::place(const Rect& frame) {
@@ -143,6 +144,7 @@ void QtOverlayWindow::animate(const Animation& animation, std::function<void()> 
   const Rect from = frame_;
   const Rect to = animation.frame;
   modelFrame_ = to;
+  layOutLabel();
   auto* move = start(frameAnimation_, [this, from, to](double t) {
     place({from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t,
            from.width + (to.width - from.width) * t, from.height + (to.height - from.height) * t});
@@ -161,16 +163,21 @@ void QtOverlayWindow::animate(const Animation& animation, std::function<void()> 
 }
 
 void QtOverlayWindow::resizeEvent(QResizeEvent*) {
-  const int capsuleWidth = width() - 2 * kShadowMargin;
   const int capsuleHeight = height() - 2 * kShadowMargin;
   bars_->setGeometry(kShadowMargin + int(OverlayPanel::kHorizontalPadding),
                      kShadowMargin + (capsuleHeight - 32) / 2, int(OverlayPanel::kWaveSize), 32);
-  label_->setGeometry(
-      kShadowMargin + int(kLabelLeft), kShadowMargin,
-      std::max(0, capsuleWidth - int(kLabelLeft + OverlayPanel::kHorizontalPadding)),
-      capsuleHeight);
-  showText();
+  layOutLabel();
   if (!translucent_) orderFrontRegardless();
+}
+
+void QtOverlayWindow::layOutLabel() {
+  // The label takes the width the capsule is growing or shrinking to, and the window clips it
+  // meanwhile: text cut off at every step of the animation would flicker between lengths.
+  const int width =
+      std::max(0, int(modelFrame_.width - kLabelLeft - OverlayPanel::kHorizontalPadding));
+  label_->setGeometry(kShadowMargin + int(kLabelLeft), kShadowMargin, width,
+                      int(OverlayPanel::kCapsuleHeight));
+  showText();
 }
 
 void QtOverlayWindow::paintEvent(QPaintEvent*) {

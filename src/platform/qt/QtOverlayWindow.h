@@ -35,6 +35,7 @@ class QtOverlayWindow : public QWidget, public OverlayWindow {
  private:
   bool hasCompositor() const;
   void showText();
+  void layOutLabel();
   void place(const Rect& frame);
   void applyAlpha(double alpha);
 

@@ -12,7 +12,6 @@ fail() { echo "FAIL: $*"; cat "$desktop_work/vellotype.log"; exit 1; }
 
 start_desktop
 start_vellotype "$program"
-icon_docked() { [ -n "$(tray_icon_position)" ]; }
 wait_for 10 icon_docked || fail "no icon in the tray"
 read -r x y < <(tray_icon_position)
 import -window root -crop 120x28+1160+0 "$artifacts/tray-icon.png"
@@ -24,10 +23,7 @@ sleep 0.2  # let the menu paint before the screenshot
 import -window root -crop 400x200+880+0 "$artifacts/tray-menu.png"
 xdotool key Escape
 
-"$editor" >"$desktop_work/editor.out" &
-desktop_pids+=($!)
-editor_ready() { grep -q ready "$desktop_work/editor.out"; }
-wait_for 10 editor_ready || fail "the editor did not start"
+start_editor "$editor" || fail "the editor did not start"
 editor_window=$(xdotool getwindowfocus)
 
 xdotool keydown Control_L

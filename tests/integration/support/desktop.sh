@@ -1,14 +1,22 @@
-# Shell helpers for tests and measurements that run the whole program on a private virtual
-# desktop. Source it; call start_desktop, then start_vellotype; everything started is stopped
-# when the calling script exits.
+# Shell helpers for tests, the demo and measurements that run the whole program on a private
+# virtual desktop, with a private sound server. Source it; call start_desktop (and
+# start_sound_server) before start_vellotype; everything started is stopped when the calling
+# script exits.
 
 desktop_pids=()
 desktop_work=$(mktemp -d "${TMPDIR:-/tmp}/vellotype-desktop.XXXXXX")
+sound_server_pid=""
 
 stop_desktop() {
   local pid
   for pid in "${desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${desktop_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ -n "$sound_server_pid" ]; then
+    kill "$sound_server_pid" 2>/dev/null
+    # It is not our child: wait for it to go before its folder does.
+    local i
+    for i in $(seq 50); do kill -0 "$sound_server_pid" 2>/dev/null || break; sleep 0.05; done
+  fi
   rm -rf "$desktop_work"
 }
 trap stop_desktop EXIT
@@ -41,16 +49,88 @@ start_desktop() {
 
 tray_ready() { xwininfo -root -tree 2>/dev/null | grep -q '("panel" "trayer")'; }
 
-# The program with a throwaway home; its standard error goes to $desktop_work/vellotype.log.
+# A PulseAudio daemon of our own with two null sinks: "speakers" (the default, where the
+# program's own sounds go) and "micfeed", whose monitor is the default microphone "vmic".
+start_sound_server() {
+  local dir="$desktop_work/pulse"
+  mkdir -p "$dir"
+  export PULSE_RUNTIME_PATH="$dir" PULSE_SERVER="unix:$dir/native"
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
+    --log-target="file:$dir/pulseaudio.log" \
+    --load="module-native-protocol-unix auth-anonymous=1" \
+    --load="module-null-sink sink_name=speakers" --load="module-null-sink sink_name=micfeed" \
+    --load="module-always-sink" 2>/dev/null
+  sound_server_pid=$(cat "$dir/pid")
+  pactl load-module module-remap-source source_name=vmic master=micfeed.monitor >/dev/null
+  pactl set-default-source vmic
+  pactl set-default-sink speakers
+}
+
+# Writes preferences the program reads at start-up, as "key=value" arguments.
+set_preferences() {
+  local folder="$desktop_work/home/.config/Vellotype"
+  mkdir -p "$folder"
+  { echo "[General]"; printf '%s\n' "$@"; } >"$folder/Vellotype.conf"
+}
+
+# The program with a throwaway home; its standard error goes to $desktop_work/vellotype.log and
+# its diagnostic log to $desktop_work/home/.local/state/Vellotype.log.
 start_vellotype() {
   local program=$1
   mkdir -p "$desktop_work/home" "$desktop_work/run"
   chmod 700 "$desktop_work/run"
   HOME="$desktop_work/home" XDG_CONFIG_HOME="$desktop_work/home/.config" \
+    XDG_STATE_HOME="$desktop_work/home/.local/state" XDG_DATA_HOME="$desktop_work/home/.local/share" \
     XDG_RUNTIME_DIR="$desktop_work/run" QT_QPA_PLATFORM=xcb \
     "$program" 2>"$desktop_work/vellotype.log" &
   vellotype_pid=$!
   desktop_pids+=("$vellotype_pid")
+}
+
+icon_docked() { [ -n "$(tray_icon_position)" ]; }
+
+# An editor window with the keyboard focus: the target of the dictation.
+start_editor() {
+  "$@" >"$desktop_work/editor.out" &
+  desktop_pids+=($!)
+  editor_ready() { grep -q ready "$desktop_work/editor.out" 2>/dev/null; }
+  wait_for 10 editor_ready
+}
+
+# The editor's text now (its last report, decoded).
+editor_text() {
+  awk '$0 != "ready" { last = $NF } END { print last }' "$desktop_work/editor.out" | xxd -r -p
+}
+
+# The local chat-completions service; its port goes to $chat_port.
+start_chat_server() {
+  "$1" >"$desktop_work/chat.out" &
+  desktop_pids+=($!)
+  chat_listening() { grep -q listening "$desktop_work/chat.out"; }
+  wait_for 10 chat_listening
+  chat_port=$(awk '/listening/ { print $2 }' "$desktop_work/chat.out")
+}
+
+# Speech for a sentence, made once, as 16-bit WAV in the flite voice the recogniser knows best.
+speech_file() {
+  local file="$desktop_work/speech-$(echo "$1" | md5sum | cut -c1-8).wav"
+  [ -f "$file" ] || flite -voice rms -t "$1" -o "$file"
+  echo "$file"
+}
+
+# Holds Control while the sentence plays into the microphone, as a user speaks, then releases.
+# Runs `during` (a command) while the key is held, after the first words.
+dictate() {
+  local file during=${2:-}
+  file=$(speech_file "$1")
+  xdotool keydown Control_L
+  sleep 0.3
+  paplay --device=micfeed "$file" &
+  local player=$!
+  [ -n "$during" ] && { sleep 1; $during; }
+  wait "$player"
+  sleep 0.3
+  xdotool keyup Control_L
 }
 
 # Lists the program's windows as "width height x y", one a line.
