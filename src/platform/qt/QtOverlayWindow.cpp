@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/qt/QtAnimationCurve.h"
+#include "platform/x11/XcbReply.h"
 #include "visual/OverlayPanel.h"
 
 namespace vellotype {
@@ -207,13 +208,11 @@ bool QtOverlayWindow::hasCompositor() const {
   auto* c = x11->connection();
   // A compositing manager owns this selection for as long as it runs.
   static constexpr char kName[] = "_NET_WM_CM_S0";
-  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kName - 1, kName), nullptr),
-      &std::free);
+  const XcbPtr<xcb_intern_atom_reply_t> atom(
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kName - 1, kName), nullptr));
   if (!atom || atom->atom == XCB_NONE) return false;
-  const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr),
-      &std::free);
+  const XcbPtr<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr));
   return owner && owner->owner != XCB_NONE;
 }
 

@@ -13,6 +13,8 @@
 #include <limits>
 #include <optional>
 
+#include "platform/x11/XcbReply.h"
+
 // xkb.h names a struct member `explicit`, a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -26,12 +28,6 @@ namespace {
 
 using Answer = KeyTransitionTracker::Answer;
 using Source = KeyTransitionTracker::Source;
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
 constexpr int kEvdevOffset = 8;
 

@@ -9,14 +9,10 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/x11/XcbReply.h"
+
 namespace vellotype {
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
 // Windows nest a few levels deep at most (a frame, the client, a toolkit's child); the bounds keep
 // a strange tree from costing more than a few round trips.

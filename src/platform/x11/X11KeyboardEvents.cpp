@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/x11/XcbReply.h"
+
 // xkb.h names a struct member `explicit`, a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -18,12 +20,6 @@
 
 namespace vellotype {
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
 constexpr std::uint16_t kEvdevOffset = 8;
 constexpr std::uint16_t kVKeyCode = 9;

@@ -10,15 +10,10 @@
 
 #include "platform/x11/SelectionTargets.h"
 #include "platform/x11/X11SelectionRequestor.h"
+#include "platform/x11/XcbReply.h"
 
 namespace vellotype {
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
 using Outcome = X11SelectionRequestor::Outcome;
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/x11/XcbReply.h"
+
 namespace vellotype {
 namespace {
 
@@ -15,8 +17,6 @@ namespace {
 std::uint8_t typeOf(const xcb_generic_event_t& event) { return event.response_type & 0x7F; }
 
 }  // namespace
-
-void X11SelectionRequestor::FreeDeleter::operator()(void* p) const { std::free(p); }
 
 X11SelectionRequestor::X11SelectionRequestor(xcb_connection_t* connection, std::uint32_t root,
                                              Atoms atoms)
@@ -92,7 +92,7 @@ X11SelectionRequestor::Value X11SelectionRequestor::take(std::size_t sizeLimit) 
   // One word more than the limit tells a value just over it from one that fits.
   const auto words = std::uint32_t(
       std::min<std::size_t>(sizeLimit / 4 + 1, std::numeric_limits<std::uint32_t>::max()));
-  const std::unique_ptr<xcb_get_property_reply_t, FreeDeleter> reply(
+  const XcbPtr<xcb_get_property_reply_t> reply(
       xcb_get_property_reply(connection_,
                              xcb_get_property(connection_, 1, window_, atoms_.property,
                                               XCB_GET_PROPERTY_TYPE_ANY, 0, words),

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/x11/XcbReply.h"
+
 namespace vellotype {
 
 class X11SelectionRequestor {
@@ -48,10 +50,7 @@ class X11SelectionRequestor {
     std::uint32_t type = 0;
     std::string bytes;
   };
-  struct FreeDeleter {
-    void operator()(void* p) const;
-  };
-  using EventPtr = std::unique_ptr<xcb_generic_event_t, FreeDeleter>;
+  using EventPtr = XcbPtr<xcb_generic_event_t>;
 
   Transfer receiveIncrementally(std::size_t sizeLimit, Clock::time_point deadline);
   Value take(std::size_t sizeLimit);
