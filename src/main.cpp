@@ -24,6 +24,7 @@
 #include "platform/qt/QtOverlayWindow.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/qt/QtPreferences.h"
+#include "platform/qt/QtSettingsView.h"
 #include "platform/qt/QtStatusBar.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
@@ -32,6 +33,7 @@
 #include "platform/x11/X11KeyboardEvents.h"
 #include "refinement/DiagnosticLog.h"
 #include "refinement/LLMRefiner.h"
+#include "refinement/SettingsWindow.h"
 #include "speech/SpeechEngine.h"
 #include "standin/UnavailableWindow.h"
 #include "visual/OverlayPanel.h"
@@ -135,7 +137,10 @@ int main(int argc, char* argv[]) {
           .makeHotkeySettingsWindow =
               [&alerts] { return std::make_shared<UnavailableWindow>(alerts, "Hotkey Settings"); },
           .makeSettingsWindow =
-              [&alerts] { return std::make_shared<UnavailableWindow>(alerts, "LLM Settings"); },
+              [&preferences, &refiner] {
+                return std::make_shared<SettingsWindow>(preferences, refiner,
+                                                        std::make_unique<QtSettingsView>());
+              },
       });
 
   mainQueue.post([&delegate] { delegate->applicationDidFinishLaunching(); });

@@ -1,0 +1,136 @@
+#include "platform/qt/QtSettingsView.h"
+
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "platform/Color.h"
+
+namespace vellotype {
+namespace {
+
+constexpr int kContentWidth = 480;
+constexpr int kContentHeight = 220;
+constexpr int kMinFieldWidth = 300;
+constexpr int kMargin = 20;
+constexpr int kRowSpacing = 12;
+constexpr int kColumnSpacing = 8;
+constexpr int kButtonSpacing = 8;
+// Sizes here are in the window's own units, like its 480 × 220: the status text keeps its
+// proportion to the window whatever point size the desktop's fonts have.
+constexpr int kStatusFontSize = 12;
+
+constexpr std::array<const char*, 3> kLabels = {"API Base URL:", "API Key:", "Model:"};
+
+QColor qColor(const Color& color) {
+  return QColor::fromRgbF(float(color.red), float(color.green), float(color.blue),
+                          float(color.alpha));
+}
+
+}  // namespace
+
+QtSettingsView::QtSettingsView()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint),
+      status_(new QtTruncatingLabel(this)),
+      test_(new QPushButton("Test", this)),
+      save_(new QPushButton("Save", this)) {
+  setWindowTitle("LLM Refinement Settings");
+  setFixedSize(kContentWidth, kContentHeight);
+
+  auto* grid = new QGridLayout;
+  grid->setVerticalSpacing(kRowSpacing);
+  grid->setHorizontalSpacing(kColumnSpacing);
+  for (std::size_t row = 0; row < fields_.size(); ++row) {
+    auto* label = new QLabel(kLabels[row], this);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    fields_[row] = new QLineEdit(this);
+    fields_[row]->setMinimumWidth(kMinFieldWidth);
+    label->setBuddy(fields_[row]);
+    grid->addWidget(label, int(row), 0);
+    grid->addWidget(fields_[row], int(row), 1);
+  }
+  grid->setColumnStretch(1, 1);
+
+  QFont statusFont = QGuiApplication::font();
+  statusFont.setPixelSize(kStatusFontSize);
+  status_->setFont(statusFont);
+  // Return anywhere in the window means Save, as the default button of a dialog does.
+  save_->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(kButtonSpacing);
+  buttons->addWidget(status_, 1);
+  buttons->addWidget(test_);
+  buttons->addWidget(save_);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  column->setSpacing(kMargin);
+  column->addLayout(grid);
+  column->addLayout(buttons);
+  column->addStretch(1);
+
+  connect(test_, &QPushButton::clicked, this, [this] {
+    if (onTest) onTest();
+  });
+  connect(save_, &QPushButton::clicked, this, [this] {
+    if (onSave) onSave();
+  });
+}
+
+std::string QtSettingsView::text(Field which) const { return field(which).text().toStdString(); }
+
+void QtSettingsView::setText(Field which, const std::string& text) {
+  field(which).setText(QString::fromStdString(text));
+}
+
+void QtSettingsView::setPlaceholder(Field which, const std::string& placeholder) {
+  field(which).setPlaceholderText(QString::fromStdString(placeholder));
+}
+
+void QtSettingsView::setStatus(const std::string& text, StatusColor color) {
+  status_->setText(QString::fromStdString(text));
+  if (color == StatusColor::secondaryLabel) {
+    // Qt's dimmed text, which follows the desktop's light or dark theme.
+    status_->setForegroundRole(QPalette::PlaceholderText);
+    return;
+  }
+  QPalette palette = status_->palette();
+  palette.setColor(
+      QPalette::WindowText,
+      qColor(color == StatusColor::systemRed ? Color::systemRed() : Color::systemGreen()));
+  status_->setPalette(palette);
+  status_->setForegroundRole(QPalette::WindowText);
+}
+
+void QtSettingsView::center() {
+  const auto* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect frame = frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  move(frame.topLeft());
+}
+
+void QtSettingsView::makeKeyAndOrderFront() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void QtSettingsView::orderOut() { hide(); }
+
+void QtSettingsView::keyPressEvent(QKeyEvent* event) {
+  // Fields and the Test button leave Return to the window.
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    save_->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace vellotype
