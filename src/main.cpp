@@ -10,6 +10,7 @@
 #include <random>
 
 #include "app/AppDelegate.h"
+#include "hotkey/HotkeySettingsWindow.h"
 #include "hotkey/KeyMonitor.h"
 #include "hotkey/TriggerKey.h"
 #include "insertion/TextInjector.h"
@@ -20,6 +21,7 @@
 #include "platform/pulse/PulseSounds.h"
 #include "platform/qt/QtAlerts.h"
 #include "platform/qt/QtApplication.h"
+#include "platform/qt/QtHotkeySettingsView.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtOverlayWindow.h"
 #include "platform/qt/QtPasteboard.h"
@@ -35,7 +37,6 @@
 #include "refinement/LLMRefiner.h"
 #include "refinement/SettingsWindow.h"
 #include "speech/SpeechEngine.h"
-#include "standin/UnavailableWindow.h"
 #include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
 
@@ -135,7 +136,10 @@ int main(int argc, char* argv[]) {
                     });
               },
           .makeHotkeySettingsWindow =
-              [&alerts] { return std::make_shared<UnavailableWindow>(alerts, "Hotkey Settings"); },
+              [&preferences] {
+                return std::make_shared<HotkeySettingsWindow>(
+                    preferences, std::make_unique<QtHotkeySettingsView>());
+              },
           .makeSettingsWindow =
               [&preferences, &refiner] {
                 return std::make_shared<SettingsWindow>(preferences, refiner,
