@@ -161,12 +161,12 @@ void PulseSounds::onContextState(pa_context* context, void* self) {
 
 void PulseSounds::startUpload(Sample& sample) {
   const WavFile& wav = *sample.wav;
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, wav.sampleRate(), wav.channels()};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, wav.sampleRate(), wav.channels()};
   pa_proplist* properties = pa_proplist_new();
   // The server copies these onto every playback, so mixers file the sound under events.
   pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "event");
-  sample.upload =
-      pa_stream_new_with_proplist(context_, sample.cacheName.c_str(), &spec, nullptr, properties);
+  sample.upload = pa_stream_new_with_proplist(context_, sample.cacheName.c_str(), &sampleFormat,
+                                              nullptr, properties);
   pa_proplist_free(properties);
   if (!sample.upload) return;
   sample.bytesWritten = 0;

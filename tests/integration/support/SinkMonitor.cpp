@@ -37,12 +37,12 @@ SinkMonitor::SinkMonitor(const std::string& serverAddress, const std::string& si
     return;
   }
 
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kRate, 1};
   // Without a small fragment size the server hands audio over in large, late batches.
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.fragsize = static_cast<std::uint32_t>(kBlockFrames * sizeof(std::int16_t));
-  stream_ = pa_stream_new(context_, "sink monitor", &spec, nullptr);
+  stream_ = pa_stream_new(context_, "sink monitor", &sampleFormat, nullptr);
   const std::string source = sink + ".monitor";
   if (pa_stream_connect_record(stream_, source.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0 ||
       !runUntil([&] { return pa_stream_get_state(stream_) == PA_STREAM_READY; }, kServerTimeout)) {

@@ -30,13 +30,13 @@ SinkPlayer::SinkPlayer(const std::string& serverAddress, const std::string& sink
     return;
   }
 
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, kRate, 1};
   // Playback starts once these few milliseconds are buffered and pauses when they run out
   // (prebuf = tlength), so nothing written after a pause is skipped.
   pa_buffer_attr attr{};
   attr.maxlength = attr.prebuf = attr.minreq = attr.fragsize = static_cast<std::uint32_t>(-1);
   attr.tlength = kBufferedBytes;
-  stream_ = pa_stream_new(context_, "test signal", &spec, nullptr);
+  stream_ = pa_stream_new(context_, "test signal", &sampleFormat, nullptr);
   if (pa_stream_connect_playback(stream_, sink.c_str(), &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
                                  nullptr) < 0 ||
       !runUntil([&] { return pa_stream_get_state(stream_) == PA_STREAM_READY; }, kServerTimeout)) {
