@@ -119,7 +119,8 @@ speech_file() {
 }
 
 # Holds Control while the sentence plays into the microphone, as a user speaks, then releases.
-# Runs `during` (a command) while the key is held, after the first words.
+# Runs `during` (a command) while the key is held, after the first words. The release happens
+# between $key_release_started and $key_released (wall clock, microseconds).
 dictate() {
   local file during=${2:-}
   file=$(speech_file "$1")
@@ -130,7 +131,10 @@ dictate() {
   [ -n "$during" ] && { sleep 1; $during; }
   wait "$player"
   sleep 0.3
-  xdotool keyup Control_L
+  key_release_started=${EPOCHREALTIME/[.,]/}
+  # Without --delay 0, xdotool sleeps 12 ms after sending the release before it returns.
+  xdotool keyup --delay 0 Control_L
+  key_released=${EPOCHREALTIME/[.,]/}
 }
 
 # Lists the program's windows as "width height x y", one a line.
@@ -139,5 +143,8 @@ vellotype_windows() {
     sed -E 's/.* ([0-9]+)x([0-9]+)[+-][0-9]+[+-][0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/'
 }
 
-# The position "x y" of the program's icon docked in the tray, once it is there.
-tray_icon_position() { vellotype_windows | awk '$1 < 64 && $2 < 64 { print $3, $4; exit }'; }
+# The position "x y" of the program's icon docked in the tray, once it is there. Until the tray
+# has taken it, the icon's window sits at the root window's origin.
+tray_icon_position() {
+  vellotype_windows | awk '$1 < 64 && $2 < 64 && ($3 != 0 || $4 != 0) { print $3, $4; exit }'
+}
