@@ -5,12 +5,11 @@
 namespace vellotype {
 namespace {
 
-using Step = KeyChordPlan::Step;
-using Steps = std::vector<Step>;
+using Steps = std::vector<KeyChordPlan::Step>;
 
 // X keycodes of a pc105 keyboard with the US layout.
-constexpr std::uint8_t kLeftShift = 50, kCapsLock = 66, kLeftControl = 37, kRightControl = 105,
-                       kLeftAlt = 64, kLeftSuper = 133, kAltGr = 92, kV = 55;
+constexpr std::uint8_t kLeftShift = 50, kCapsLock = 66, kLeftControl = 37, kLeftAlt = 64,
+                       kLeftSuper = 133, kAltGr = 92, kV = 55;
 constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000, kOption = 0x80000,
                         kCommand = 0x100000;
 
@@ -24,32 +23,23 @@ Steps plan(std::vector<std::uint8_t> held, std::uint64_t flags,
   for (const auto k : held) keys.set(k);
   return KeyChordPlan::steps(keys, modifiers, flags, kV);
 }
-// The chord's own key, wrapped in presses and releases of `modifier`.
-Steps with(std::uint8_t modifier) {
-  return {{true, modifier}, {true, kV}, {false, kV}, {false, modifier}};
+// `released` let go first, then the chord's key wrapped in presses and releases of `modifier`.
+Steps with(std::uint8_t modifier, std::vector<std::uint8_t> released = {}) {
+  Steps steps;
+  for (const auto k : released) steps.push_back({false, k});
+  steps.insert(steps.end(), {{true, modifier}, {true, kV}, {false, kV}, {false, modifier}});
+  return steps;
 }
 const Steps kKeyAlone = {{true, kV}, {false, kV}};
 
-TEST(KeyChordPlanHeldKeys, AHeldWantedModifierServesAndCapsLockOnlyLocks) {
-  EXPECT_EQ(plan({kRightControl}, kControl), kKeyAlone);
-  EXPECT_EQ(plan({kLeftControl}, kControl | kShift), with(kLeftShift));
-  EXPECT_EQ(plan({kCapsLock}, 0), kKeyAlone);
-}
-
-TEST(KeyChordPlanHeldKeys, ModifiersComeFromTheModifierMapNotKeyPositions) {
+TEST(KeyChordPlan, ModifiersComeFromTheModifierMapNotKeyPositions) {
+  EXPECT_EQ(plan({kCapsLock}, 0), kKeyAlone) << "Caps Lock only locks";
   auto capsControl = kXvfb;
   capsControl[1] = {};
   capsControl[2] = {37, 105, kCapsLock};
   EXPECT_EQ(plan({kCapsLock}, kControl, capsControl), kKeyAlone);
-  Steps released{{false, kCapsLock}};
-  for (const auto step : with(kLeftShift)) released.push_back(step);
-  EXPECT_EQ(plan({kCapsLock}, kShift, capsControl), released);
-}
-
-TEST(KeyChordPlanWantedFlags, OptionIsAltCommandIsSuperAndAMissingModifierIsLeftOut) {
-  Steps released{{false, kAltGr}};
-  for (const auto step : with(kLeftAlt)) released.push_back(step);
-  EXPECT_EQ(plan({kAltGr}, kOption), released);
+  EXPECT_EQ(plan({kCapsLock}, kShift, capsControl), with(kLeftShift, {kCapsLock}));
+  EXPECT_EQ(plan({kAltGr}, kOption), with(kLeftAlt, {kAltGr})) << "AltGr is Mod5, not Alt";
   EXPECT_EQ(plan({}, kCommand), with(kLeftSuper));
   auto noSuper = kXvfb;
   noSuper[6] = {};
