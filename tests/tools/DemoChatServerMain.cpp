@@ -1,12 +1,11 @@
 // A small OpenAI-compatible chat-completions service on loopback for the demo and the
 // measurements: it answers every request at once with the user's text, corrected the way a
 // careful model might (spelled-out numbers become digits), and prints "listening <port>" when it
-// is ready. Usage: vellotype_demo_chat_server [--port N]
+// is ready.
 
 #include <httplib.h>
 
 #include <cstdio>
-#include <cstring>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
@@ -26,11 +25,7 @@ std::string corrected(std::string text) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-  int port = 0;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--port") == 0) port = std::atoi(argv[i + 1]);
-  }
+int main() {
   httplib::Server server;
   server.Post(
       "/v1/chat/completions", [](const httplib::Request& request, httplib::Response& response) {
@@ -44,11 +39,7 @@ int main(int argc, char* argv[]) {
              {{{"index", 0}, {"message", {{"role", "assistant"}, {"content", corrected(text)}}}}}}};
         response.set_content(reply.dump(), "application/json");
       });
-  if (port == 0) {
-    port = server.bind_to_any_port("127.0.0.1");
-  } else if (!server.bind_to_port("127.0.0.1", port)) {
-    port = -1;
-  }
+  const int port = server.bind_to_any_port("127.0.0.1");
   if (port < 0) {
     std::fprintf(stderr, "could not listen on loopback\n");
     return 1;

@@ -1,3 +1,6 @@
+// The PocketSphinx adapters with Debian's en-US model on flite's speech. One process for all
+// tests, so the model is loaded once for most of them.
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -22,19 +25,21 @@ constexpr double kMaxWordErrorRate = 0.15;
 // Far beyond what any utterance here takes to decode, so only a fault runs into it.
 constexpr auto kDecoded = 15s;
 
-// Recognised without error both by a decoder fresh from loading and by one that has heard other
-// utterances: the library adapts to the voice across utterances, and many flite sentences lose a
-// word or two on the first one.
+// Recognised without error both by a fresh decoder and by one that has heard other utterances
+// (the library adapts to the voice; many flite sentences lose a word or two on the first one).
 const std::vector<std::string> kSentences = {
     "she opened the window and looked outside",
     "we need more time to finish the project",
     "i think the weather is nice today",
 };
 
-// What one task delivered. Filled on the test's thread, which runs the main queue.
+bool haveModel() {
+  return SphinxModelFinder::inFolder(SphinxModelFinder::debianModels().at("en-US")).has_value();
+}
+
+// What one task delivered, on the test's thread, which runs the main queue.
 struct Deliveries {
-  std::vector<RecognitionResult> partials;
-  std::vector<RecognitionResult> finals;
+  std::vector<RecognitionResult> partials, finals;
   std::vector<RecognitionError> errors;
   std::size_t count() const { return partials.size() + finals.size() + errors.size(); }
   bool done() const { return !finals.empty() || !errors.empty(); }
@@ -65,31 +70,23 @@ struct Utterance {
 class SphinxRecognitionTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!SphinxModelFinder::inFolder(SphinxModelFinder::debianModels().at("en-US"))) {
-      skipReason_ = "Debian's pocketsphinx-en-us model is not installed";
-      return;
-    }
+    if (!haveModel()) return;
     speech_ = std::make_unique<SynthesizedSpeech>();
-    for (const auto& sentence : kSentences) {
-      spoken_.push_back(speech_->say(sentence));
-      if (spoken_.back().empty()) skipReason_ = "no synthesised speech: " + speech_->error();
-    }
+    for (const auto& sentence : kSentences) spoken_.push_back(speech_->say(sentence));
     queue_ = std::make_unique<TestMainQueue>();
     recognition_ =
         std::make_unique<SphinxSpeechRecognition>(*queue_, speech_->directory() / "models");
     english_ = recognition_->recognizer("en-US");
   }
-
   static void TearDownTestSuite() {
     english_.reset();
     recognition_.reset();
     queue_.reset();
-    spoken_.clear();
     speech_.reset();
   }
-
   void SetUp() override {
-    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+    if (!haveModel()) GTEST_SKIP() << "Debian's pocketsphinx-en-us model is not installed";
+    if (!speech_->error().empty()) GTEST_SKIP() << "no synthesised speech: " << speech_->error();
   }
 
   static Utterance start(bool partials, bool punctuation,
@@ -107,16 +104,13 @@ class SphinxRecognitionTest : public ::testing::Test {
         });
     return utterance;
   }
-
   static bool decoded(const Utterance& utterance) {
     return queue_->runUntil([&] { return utterance.deliveries->done(); }, kDecoded);
   }
-
   static double errorRate(const Utterance& utterance, std::size_t sentence) {
     return SynthesizedSpeech::wordErrorRate(kSentences[sentence], utterance.finalText());
   }
 
-  static inline std::string skipReason_;
   static inline std::unique_ptr<SynthesizedSpeech> speech_;
   static inline std::vector<std::vector<float>> spoken_;
   static inline std::unique_ptr<TestMainQueue> queue_;
@@ -124,18 +118,23 @@ class SphinxRecognitionTest : public ::testing::Test {
   static inline std::shared_ptr<SpeechRecognizer> english_;
 };
 
-// Every task is made before the first one is decoded: they are served in order, one final each.
+// Every task is made before the first one is decoded: they are served in order, one final each,
+// and silence gives an empty one.
 TEST_F(SphinxRecognitionTest, TranscribesSentencesInOrderWithFewWordErrors) {
   std::vector<Utterance> utterances;
-  for (std::size_t i = 0; i < kSentences.size(); ++i) utterances.push_back(start(false, false));
+  for (std::size_t i = 0; i <= kSentences.size(); ++i) utterances.push_back(start(false, true));
   for (std::size_t i = 0; i < kSentences.size(); ++i) utterances[i].say(spoken_[i]);
-  for (std::size_t i = 0; i < kSentences.size(); ++i) {
-    ASSERT_TRUE(decoded(utterances[i])) << kSentences[i];
+  utterances.back().say(SynthesizedSpeech::silence(1.5));
+  for (std::size_t i = 0; i < utterances.size(); ++i) {
+    ASSERT_TRUE(decoded(utterances[i])) << i;
     for (std::size_t j = i + 1; j < utterances.size(); ++j) {
       EXPECT_FALSE(utterances[j].deliveries->done()) << "task " << j << " finished before " << i;
     }
-    EXPECT_LE(errorRate(utterances[i], i), kMaxWordErrorRate) << utterances[i].finalText();
     EXPECT_EQ(utterances[i].deliveries->count(), 1u) << "partial results were not asked for";
+    const auto text = utterances[i].finalText();
+    const auto said = i < kSentences.size() ? kSentences[i] : "";
+    EXPECT_LE(SynthesizedSpeech::wordErrorRate(said, text), kMaxWordErrorRate) << text;
+    EXPECT_TRUE(!said.empty() || text.empty()) << "silence gave: " << text;
   }
 }
 
@@ -149,28 +148,18 @@ TEST_F(SphinxRecognitionTest, PartialResultsComeWhileSpeakingThenOneFinalWithPun
   utterance.say({half, samples.end()});
   ASSERT_TRUE(decoded(utterance));
 
-  const auto& deliveries = *utterance.deliveries;
-  for (std::size_t i = 0; i < deliveries.partials.size(); ++i) {
-    const auto& text = deliveries.partials[i].formattedString;
-    EXPECT_FALSE(text.empty());
+  const auto& partials = utterance.deliveries->partials;
+  for (std::size_t i = 0; i < partials.size(); ++i) {
+    const auto& text = partials[i].formattedString;
+    ASSERT_FALSE(text.empty());
     EXPECT_EQ(text[0], 'I') << text;
     EXPECT_NE(text.back(), '.') << text;
-    if (i > 0) {
-      EXPECT_NE(text, deliveries.partials[i - 1].formattedString) << "unchanged";
-    }
+    EXPECT_TRUE(i == 0 || text != partials[i - 1].formattedString) << "unchanged: " << text;
   }
   const auto final = utterance.finalText();
   EXPECT_EQ(final.substr(0, 8), "I think ") << final;
   EXPECT_EQ(final.back(), '.') << final;
   EXPECT_LE(errorRate(utterance, 2), kMaxWordErrorRate) << final;
-}
-
-TEST_F(SphinxRecognitionTest, SilenceGivesOneEmptyFinalResult) {
-  auto utterance = start(true, true);
-  utterance.say(SynthesizedSpeech::silence(1.5));
-  ASSERT_TRUE(decoded(utterance));
-  EXPECT_EQ(utterance.finalText(), "");
-  EXPECT_EQ(utterance.deliveries->count(), 1u);
 }
 
 // Two minutes of audio wait for the first task; if cancel() left the worker on them, the second
@@ -195,9 +184,16 @@ TEST_F(SphinxRecognitionTest, ACancelledTaskDeliversNothingMoreAndTheNextOneIsSe
   EXPECT_EQ(cancelled.deliveries->count(), deliveredBeforeCancel);
 }
 
-TEST_F(SphinxRecognitionTest, AudioAppendedWhileTheModelLoadsIsRecognised) {
+// Loading takes a quarter of a second or more: audio that comes meanwhile must wait for it, and
+// dropping a recogniser must not.
+TEST_F(SphinxRecognitionTest, WhileTheModelLoadsAudioIsKeptAndDroppingTheRecognizerIsImmediate) {
+  EXPECT_FALSE(recognition_->recognizer("../en-US"));
+  auto dropped = recognition_->recognizer("en-US");
   auto loading = recognition_->recognizer("en-US");
-  ASSERT_TRUE(loading);
+  ASSERT_TRUE(dropped && loading);
+  const auto before = std::chrono::steady_clock::now();
+  dropped.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms);
   EXPECT_TRUE(loading->isAvailable());
   auto utterance = start(false, false, *loading);
   utterance.say(spoken_[1]);
@@ -205,60 +201,33 @@ TEST_F(SphinxRecognitionTest, AudioAppendedWhileTheModelLoadsIsRecognised) {
   EXPECT_LE(errorRate(utterance, 1), kMaxWordErrorRate) << utterance.finalText();
 }
 
-// The model takes a quarter of a second or more to load; dropping the recogniser must not wait.
-TEST_F(SphinxRecognitionTest, DroppingARecognizerWhileItsModelLoadsReturnsAtOnce) {
-  auto loading = recognition_->recognizer("en-US");
-  ASSERT_TRUE(loading);
-  const auto before = std::chrono::steady_clock::now();
-  loading.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms);
-}
-
-TEST_F(SphinxRecognitionTest, OnlyLocalesWithAnInstalledModelHaveARecognizer) {
-  EXPECT_TRUE(english_);
-  for (const char* locale : {"de-DE", "fr-FR", "en", "en-us", "../en-US"}) {
-    EXPECT_FALSE(recognition_->recognizer(locale)) << locale;
-  }
-}
-
 // An empty mdef is one of the models on which PocketSphinx calls exit() itself.
 TEST_F(SphinxRecognitionTest, AModelThatFailsToLoadGivesEachTaskOneError) {
-  const auto root = speech_->directory() / "broken";
-  const auto debian = SphinxModelFinder::debianModels().at("en-US");
-  fs::create_directories(root / "en-GB" / "hmm");
-  std::ofstream(root / "en-GB" / "hmm" / "mdef");
-  std::ofstream(root / "en-GB" / "words.dict") << "hello HH AH L OW\n";
-  std::ofstream(root / "en-GB" / "words.lm.bin") << "not a language model";
-  fs::create_directories(root / "en-AU");
-  fs::create_directory_symlink(debian / "en-us", root / "en-AU" / "hmm");
-  fs::copy_file(root / "en-GB" / "words.dict", root / "en-AU" / "words.dict");
-  fs::copy_file(root / "en-GB" / "words.lm.bin", root / "en-AU" / "words.lm.bin");
-  SphinxSpeechRecognition broken(*queue_, root, {});
-
-  for (const auto& [locale, culprit] : {std::pair{"en-GB", "mdef"}, {"en-AU", "words.lm.bin"}}) {
-    auto recognizer = broken.recognizer(locale);
-    ASSERT_TRUE(recognizer) << locale;
-    std::vector<Utterance> utterances{start(true, true, *recognizer),
-                                      start(true, true, *recognizer)};
-    utterances[0].say(spoken_[0]);
-    for (const auto& utterance : utterances) {
-      ASSERT_TRUE(decoded(utterance)) << locale;
-      ASSERT_EQ(utterance.deliveries->errors.size(), 1u) << locale;
-      EXPECT_EQ(utterance.deliveries->count(), 1u) << locale;
-      const auto& error = utterance.deliveries->errors[0];
-      EXPECT_EQ(error.code, SphinxRecognizer::kModelNotLoadedError);
-      EXPECT_NE(error.localizedDescription.find(locale), std::string::npos);
-      EXPECT_NE(error.localizedDescription.find(culprit), std::string::npos)
-          << error.localizedDescription;
-    }
-    EXPECT_FALSE(recognizer->isAvailable()) << locale;
+  const auto model = speech_->directory() / "broken" / "en-GB";
+  fs::create_directories(model / "hmm");
+  std::ofstream(model / "hmm" / "mdef");
+  std::ofstream(model / "words.dict") << "hello HH AH L OW\n";
+  std::ofstream(model / "words.lm.bin") << "not a language model";
+  SphinxSpeechRecognition broken(*queue_, model.parent_path(), {});
+  auto recognizer = broken.recognizer("en-GB");
+  ASSERT_TRUE(recognizer);
+  std::vector<Utterance> utterances{start(true, true, *recognizer), start(true, true, *recognizer)};
+  utterances[0].say(spoken_[0]);
+  for (const auto& utterance : utterances) {
+    ASSERT_TRUE(decoded(utterance));
+    ASSERT_EQ(utterance.deliveries->errors.size(), 1u);
+    EXPECT_EQ(utterance.deliveries->count(), 1u);
+    const auto& error = utterance.deliveries->errors[0];
+    EXPECT_EQ(error.code, SphinxRecognizer::kModelNotLoadedError);
+    EXPECT_NE(error.localizedDescription.find("en-GB"), std::string::npos);
+    EXPECT_NE(error.localizedDescription.find("mdef"), std::string::npos)
+        << error.localizedDescription;
   }
+  EXPECT_FALSE(recognizer->isAvailable());
 }
 
 TEST(SphinxRecognitionExitDeathTest, ExitingWhileModelsStillLoadEndsTheProcessNormally) {
-  if (!SphinxModelFinder::inFolder(SphinxModelFinder::debianModels().at("en-US"))) {
-    GTEST_SKIP() << "Debian's pocketsphinx-en-us model is not installed";
-  }
+  if (!haveModel()) GTEST_SKIP() << "Debian's pocketsphinx-en-us model is not installed";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
