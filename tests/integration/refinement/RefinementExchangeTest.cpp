@@ -139,6 +139,7 @@ TEST_F(RefinementExchangeTest, EachReplyBecomesItsResultAndItsLogLines) {
       {200, completion(" \n\t"), std::string(), "Refined: 'x' -> ''"},
       {401, apiError, RefinerError::invalidResponse(), "Failed to parse response"},
       {200, R"({"choices":[]})", RefinerError::invalidResponse(), "Failed to parse response"},
+      {200, completion(nullptr), RefinerError::invalidResponse(), "Failed to parse response"},
       {200, utf16, std::string("Caf\u00e9."), "Refined: 'x' -> 'Caf\u00e9.'"},
   };
   for (const auto& c : cases) {
