@@ -2,16 +2,12 @@
 // The application object wired to fakes on virtual time. Unless told otherwise it has been
 // launched, as it is by the time the user presses a key.
 
-#include <memory>
-#include <string>
-
 #include "app/AppDelegate.h"
 #include "fakes/CallLog.h"
 #include "fakes/FakeAlerts.h"
 #include "fakes/FakeApplication.h"
 #include "fakes/FakeHotkeySettingsWindow.h"
 #include "fakes/FakeKeyMonitor.h"
-#include "fakes/FakeMainQueue.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeRefiner.h"
@@ -39,28 +35,40 @@ struct AppHarness {
             .textInjector = std::make_shared<FakeTextInjector>(log),
             .refiner = refiner,
             .makeOverlayPanel =
-                [this] {
-                  ++overlaysMade;
-                  overlay = std::make_shared<FakeOverlayPanel>(log);
-                  return overlay;
-                },
+                [this] { return overlay = std::make_shared<FakeOverlayPanel>(log); },
             .makeHotkeySettingsWindow =
-                [this] {
-                  hotkeyWindow = std::make_shared<FakeHotkeySettingsWindow>(log);
-                  return hotkeyWindow;
-                },
+                [this] { return hotkeyWindow = std::make_shared<FakeHotkeySettingsWindow>(log); },
             .makeSettingsWindow = [this] { return std::make_shared<FakeSettingsWindow>(log); },
         });
     if (launched) app->applicationDidFinishLaunching();
   }
 
-  void enableRefinement(const std::string& apiKey = "sk-test") {
+  void enableRefinement() {
     preferences.setBool(prefs::kLLMEnabled, true);
-    preferences.setString(prefs::kLLMAPIKey, apiKey);
+    preferences.setString(prefs::kLLMAPIKey, "sk-test");
+  }
+
+  // Presses and releases the trigger key, the speech engine reporting `words` in between.
+  void speak(const std::string& words) {
+    app->triggerDown();
+    speech->onPartialResult(words);
+    app->triggerUp();
   }
 
   // The status menu's item at a path of titles, such as {"Language", "English (US)"}.
-  MenuItem& menuItem(std::initializer_list<std::string_view> path) const;
+  MenuItem& menuItem(std::initializer_list<std::string_view> path) const {
+    const Menu* menu = statusBar.menu.get();
+    MenuItem* found = nullptr;
+    for (const auto title : path) {
+      found = nullptr;
+      for (const auto& item : menu->items()) {
+        if (item->title() == title) found = item.get();
+      }
+      if (!found) throw std::runtime_error("no menu item " + std::string(title));
+      menu = found->submenu().get();
+    }
+    return *found;
+  }
 
   FakeMainQueue queue;
   CallLog log{queue};
@@ -76,22 +84,7 @@ struct AppHarness {
   std::shared_ptr<FakeSpeechEngine> speech = std::make_shared<FakeSpeechEngine>(log);
   std::shared_ptr<FakeOverlayPanel> overlay;
   std::shared_ptr<FakeHotkeySettingsWindow> hotkeyWindow;
-  int overlaysMade = 0;
   std::shared_ptr<AppDelegate> app;
 };
-
-inline MenuItem& AppHarness::menuItem(std::initializer_list<std::string_view> path) const {
-  const Menu* menu = statusBar.menu.get();
-  MenuItem* found = nullptr;
-  for (const auto title : path) {
-    found = nullptr;
-    for (const auto& item : menu->items()) {
-      if (item->title() == title) found = item.get();
-    }
-    if (!found) throw std::runtime_error("no menu item " + std::string(title));
-    menu = found->submenu().get();
-  }
-  return *found;
-}
 
 }  // namespace vellotype

@@ -1,8 +1,6 @@
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "app/AppHarness.h"
-#include "visual/StatusBarIcon.h"
 
 namespace vellotype {
 namespace {
@@ -10,99 +8,129 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(RecordingControllerKeys, PressAndReleaseRunTheirStepsInOrder) {
+TEST(RecordingControllerKeys, OnlyAPressStartsAndOnlyItsReleaseStopsARecording) {
   AppHarness h;
   h.app->triggerUp();
   EXPECT_EQ(h.queue.pendingCount(), 0u) << "a release without a press starts no wait";
-
-  auto mark = h.log.size();
   h.app->triggerDown();
-  EXPECT_TRUE(h.app->isRecording());
-  EXPECT_THAT(h.log.callsSince(mark),
-              ElementsAre("refiner: cancel", "statusImage: Voice Input Recording",
-                          "overlay: show Listening...", "sound: Tink", "speech: start"));
-
-  h.speech->onPartialResult("hello");
-  mark = h.log.size();
-  h.app->triggerDown();  // the key is already down: ignored
-  EXPECT_THAT(h.log.callsSince(mark), IsEmpty());
-  EXPECT_EQ(h.app->lastPartialResult(), "hello");
-
+  h.app->triggerDown();
+  EXPECT_EQ(h.log.count("speech: start"), 1u);
+  EXPECT_EQ(h.statusBar.toolTip, "Vellotype is listening");
+  EXPECT_EQ(h.statusBar.tint, Color::systemRed());
+  const auto mark = h.log.size();
   h.app->triggerUp();
-  EXPECT_FALSE(h.app->isRecording());
   EXPECT_THAT(h.log.callsSince(mark), ElementsAre("statusImage: Voice Input", "speech: stop"));
-  h.queue.runUntilIdle();
-  h.app->triggerDown();
-  EXPECT_EQ(h.overlaysMade, 1) << "the capsule is made once and kept";
+  EXPECT_EQ(h.statusBar.toolTip, "Vellotype");
+  EXPECT_EQ(h.statusBar.tint, std::nullopt);
 }
 
-TEST(RecordingControllerStatusIcon, RecordingLookOnlyWhileTheKeyIsHeld) {
-  AppHarness h;
-  const auto& button = h.statusBar;
-  EXPECT_EQ(button.image, &StatusBarIcon::image(false));
-  EXPECT_EQ(button.imagePosition, StatusItemButton::ImagePosition::imageOnly);
-  EXPECT_EQ(button.toolTip, "Vellotype");
-  EXPECT_EQ(button.tint, std::nullopt);
-
-  h.app->triggerDown();
-  EXPECT_EQ(button.image, &StatusBarIcon::image(true));
-  EXPECT_EQ(button.toolTip, "Vellotype is listening");
-  EXPECT_EQ(button.tint, Color::systemRed());
-
-  h.app->triggerUp();
-  EXPECT_EQ(button.image, &StatusBarIcon::image(false));
-  EXPECT_EQ(button.toolTip, "Vellotype");
-  EXPECT_EQ(button.tint, std::nullopt);
+// What happens from 1.5 s on, in milliseconds, when the key goes down at 0 and up at 1.0, words
+// come at 1.2, the final result (if any) at 1.5 and the refiner's reply (if refining) at 2.0.
+TEST(RecordingControllerDelivery, EachPathShowsDismissesAndPastesExactlyOnTime) {
+  const std::string refining = "1500 overlay: text Refining...";
+  const std::string failed = "Refine failed: The request timed out.";
+  const std::string invalidURL = "Refine failed: Invalid API base URL";
+  // clang-format off
+  const struct {
+    std::string words;
+    std::optional<std::string> final;
+    std::optional<RefineResult> reply;
+    std::vector<std::string> timeline;
+  } rows[] = {
+      {"hello wor", "hello world", {},
+       {"1500 overlay: dismiss", "1600 inject: hello world", "1600 sound: Pop"}},
+      {"  hello wor \n", {}, {},
+       {"3000 overlay: dismiss", "3100 inject: hello wor", "3100 sound: Pop"}},
+      {"", {}, {}, {"3000 overlay: dismiss"}},
+      {"hello", "\u3000\u0085\u00a0\u2028 \n\t", {}, {"1500 overlay: dismiss"}},
+      {"hello", "\thello\u2029\r\n", "hello",
+       {refining, "1500 refiner: refine hello", "2000 overlay: dismiss", "2100 inject: hello",
+        "2100 sound: Pop"}},
+      {"hello", "hello", "",
+       {refining, "1500 refiner: refine hello", "2000 overlay: dismiss", "2100 inject: hello",
+        "2100 sound: Pop"}},
+      // The same text, é precomposed and with a combining accent: no correction to show.
+      {"caf\u00e9", "caf\u00e9", "cafe\u0301",
+       {refining, "1500 refiner: refine caf\u00e9", "2000 overlay: dismiss",
+        "2100 inject: cafe\u0301", "2100 sound: Pop"}},
+      {"their going", "their going", "They're going.",
+       {refining, "1500 refiner: refine their going", "2000 overlay: text \u2728 They're going.",
+        "3000 overlay: dismiss", "3100 inject: They're going.", "3100 sound: Pop"}},
+      {"hello", "hello", RefinerError::transport("The request timed out."),
+       {refining, "1500 refiner: refine hello", "2000 syslog: [LLMRefiner] " + failed,
+        "2000 overlay: text " + failed, "3500 overlay: dismiss", "3600 inject: hello",
+        "3600 sound: Pop"}},
+      // An invalid base URL fails inside the refine call itself.
+      {"hello", "hello", RefinerError::invalidURL(),
+       {refining, "1500 refiner: refine hello", "1500 syslog: [LLMRefiner] " + invalidURL,
+        "1500 overlay: text " + invalidURL, "3000 overlay: dismiss", "3100 inject: hello",
+        "3100 sound: Pop"}},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    AppHarness h;
+    if (r.reply) h.enableRefinement();
+    if (r.reply == RefineResult(RefinerError::invalidURL())) h.refiner.immediateResult = r.reply;
+    h.app->triggerDown();
+    h.queue.advanceBy(1.0);
+    h.app->triggerUp();
+    h.queue.advanceBy(0.2);
+    h.speech->onPartialResult(r.words);
+    h.queue.advanceBy(0.3);
+    if (r.final) h.speech->onFinalResult(*r.final);
+    h.queue.advanceBy(0.5);
+    if (r.reply && h.refiner.hasRequestInFlight()) h.refiner.reply(*r.reply);
+    h.queue.runUntilIdle();
+    std::vector<std::string> timeline;
+    for (const auto& [time, call] : h.log.entries()) {
+      if (time < seconds(1.5)) continue;
+      timeline.push_back(std::to_string(time.count() / 1000000) + " " + call);
+    }
+    EXPECT_EQ(timeline, r.timeline);
+    EXPECT_EQ(h.app->lastPartialResult(), "");
+  }
 }
 
-TEST(RecordingControllerStatusIcon, WithoutAStatusAreaUtterancesStillWork) {
-  AppHarness h(/*launched=*/false);
-  h.statusBar.hasButton = false;
-  h.app->applicationDidFinishLaunching();
-  h.app->triggerDown();
-  h.app->triggerUp();
-  h.speech->onFinalResult("hi");
-  h.queue.runUntilIdle();
-  EXPECT_EQ(h.log.count("inject: hi"), 1u);
-  EXPECT_EQ(h.statusBar.image, nullptr);
+TEST(RecordingControllerDelivery, RefinementNeedsBothTheSwitchAndAKeyUntrimmed) {
+  for (const auto& [enabled, key, refines] : {std::tuple{true, "sk-1", true},
+                                              {true, " ", true},
+                                              {true, "", false},
+                                              {true, nullptr, false},
+                                              {false, "sk-1", false}}) {
+    AppHarness h;
+    h.preferences.setBool(prefs::kLLMEnabled, enabled);
+    if (key) h.preferences.setString(prefs::kLLMAPIKey, key);
+    h.speak("text");
+    h.speech->onFinalResult("text");
+    h.queue.runUntilIdle();
+    EXPECT_EQ(h.log.count("refiner: refine text"), std::size_t(refines))
+        << enabled << (key ? key : "<absent>");
+    EXPECT_EQ(h.log.count("inject: text"), std::size_t(!refines)) << "else pasted unrefined";
+  }
 }
 
-TEST(RecordingControllerSpeech, ErrorShowsForOneAndAHalfSecondsAndTheUtteranceGoesOn) {
-  AppHarness h;
-  h.app->triggerDown();
-  h.speech->onAudioLevel(0.75f);
-  EXPECT_EQ(h.overlay->lastLevel, 0.75f);
-  h.speech->onError("Recognition failed");
-  EXPECT_EQ(h.overlay->text, "Error: Recognition failed");
-  EXPECT_TRUE(h.app->isRecording());
+TEST(RecordingControllerFailures, ErrorShowsForOneAndAHalfSecondsAndTheUtteranceGoesOn) {
+  for (const bool atStart : {true, false}) {
+    AppHarness h;
+    if (atStart) h.speech->startError = "no microphone";
+    h.app->triggerDown();
+    if (!atStart) h.speech->onError("no microphone");
+    EXPECT_EQ(h.overlay->text, "Error: no microphone");
+    h.queue.advanceBy(1.499);
+    EXPECT_TRUE(h.overlay->visible);
+    h.queue.advanceBy(0.001);
+    EXPECT_FALSE(h.overlay->visible);
 
-  h.queue.advanceBy(1.499);
-  EXPECT_TRUE(h.overlay->visible);
-  h.queue.advanceBy(0.001);
-  EXPECT_FALSE(h.overlay->visible);
-
-  h.speech->onPartialResult("still here");
-  EXPECT_EQ(h.overlay->text, "still here") << "later words update the hidden capsule";
-  h.app->triggerUp();
-  h.speech->onFinalResult("still here");
-  h.queue.runUntilIdle();
-  EXPECT_EQ(h.log.count("inject: still here"), 1u);
+    h.speech->onPartialResult("still here");
+    EXPECT_EQ(h.overlay->text, "still here") << "later words update the hidden capsule";
+    h.app->triggerUp();
+    h.queue.runUntilIdle();
+    EXPECT_EQ(h.log.count("speech: stop"), 1u);
+    EXPECT_EQ(h.log.count("inject: still here"), 1u) << atStart;
+  }
 }
 
-TEST(RecordingControllerSpeech, FailedStartStillWaitsAfterReleaseAndDeliversNothing) {
-  AppHarness h;
-  h.speech->startError = "Audio engine failed: no microphone";
-  h.app->triggerDown();
-  EXPECT_EQ(h.overlay->text, "Error: Audio engine failed: no microphone");
-  h.app->triggerUp();
-  EXPECT_EQ(h.log.count("speech: stop"), 1u);
-  h.queue.advanceBy(2.0);
-  EXPECT_FALSE(h.overlay->visible);
-  h.queue.runUntilIdle();
-  EXPECT_EQ(h.log.count("sound: Pop"), 0u);
-}
-
-TEST(RecordingControllerSpeech, UnavailableLanguageShowsOneWarningWithOK) {
+TEST(RecordingControllerFailures, UnavailableLanguageShowsOneWarningWithOK) {
   AppHarness h;
   h.speech->onLocaleUnavailable("Speech recognition is not supported for ko-KR");
   ASSERT_EQ(h.alerts.shown.size(), 1u);
@@ -113,11 +141,10 @@ TEST(RecordingControllerSpeech, UnavailableLanguageShowsOneWarningWithOK) {
   EXPECT_THAT(alert.buttons, ElementsAre("OK"));
 }
 
-TEST(RecordingControllerSpeech, NothingHappensOnceTheApplicationIsGone) {
+TEST(RecordingControllerFailures, NothingHappensOnceTheApplicationIsGone) {
   AppHarness h;
   h.enableRefinement();
-  h.app->triggerDown();
-  h.app->triggerUp();
+  h.speak("hello");
   h.speech->onFinalResult("hello");  // now refining
   h.app.reset();
   const auto mark = h.log.size();
@@ -127,65 +154,6 @@ TEST(RecordingControllerSpeech, NothingHappensOnceTheApplicationIsGone) {
   h.refiner.reply(std::string("Hello."));
   h.queue.runUntilIdle();
   EXPECT_THAT(h.log.callsSince(mark), IsEmpty());
-}
-
-TEST(RecordingControllerFinishing, TranscriptIsTrimmedForDeliveryAndForRefinement) {
-  AppHarness h;
-  h.app->triggerDown();
-  h.app->triggerUp();
-  h.speech->onFinalResult("  word \n");
-  h.queue.runUntilIdle();
-  EXPECT_EQ(h.log.count("inject: word"), 1u);
-
-  h.enableRefinement();
-  h.app->triggerDown();
-  h.app->triggerUp();
-  const auto mark = h.log.size();
-  h.speech->onFinalResult("\t two  words\u3000\r\n");
-  EXPECT_THAT(h.log.callsSince(mark),
-              ElementsAre("waveform: animating 0", "overlay: text Refining...",
-                          "refiner: refine two  words"));
-}
-
-TEST(RecordingControllerFinishing, RefinementNeedsBothTheSwitchAndAKey) {
-  struct Case {
-    std::optional<bool> enabled;
-    std::optional<std::string> key;
-    bool refines;
-  };
-  const Case cases[] = {
-      {true, "sk-1", true},   {true, " ", true},  // the key is not trimmed
-      {true, "", false},      {true, std::nullopt, false},
-      {false, "sk-1", false}, {std::nullopt, "sk-1", false},
-  };
-  for (const auto& c : cases) {
-    AppHarness h;
-    if (c.enabled) h.preferences.setBool(prefs::kLLMEnabled, *c.enabled);
-    if (c.key) h.preferences.setString(prefs::kLLMAPIKey, *c.key);
-    h.app->triggerDown();
-    h.app->triggerUp();
-    h.speech->onFinalResult("text");
-    EXPECT_EQ(h.log.count("refiner: refine text"), c.refines ? 1u : 0u)
-        << "llmEnabled=" << c.enabled.value_or(false) << " key='" << c.key.value_or("<absent>")
-        << "'";
-    h.queue.runUntilIdle();
-    if (!c.refines) {
-      EXPECT_EQ(h.log.count("inject: text"), 1u) << "delivered unrefined";
-    }
-  }
-}
-
-TEST(RecordingControllerFinishing, OutcomeKnownInsideTheCallIsHandledLikeALaterOne) {
-  AppHarness h;
-  h.enableRefinement();
-  h.refiner.immediateResult = RefinerError::invalidURL();
-  h.app->triggerDown();
-  h.app->triggerUp();
-  h.speech->onFinalResult("hello");
-  EXPECT_EQ(h.overlay->text, "Refine failed: Invalid API base URL");
-  EXPECT_EQ(h.app->lastPartialResult(), "");
-  h.queue.runUntilIdle();
-  EXPECT_EQ(h.log.count("inject: hello"), 1u);
 }
 
 }  // namespace

@@ -3,16 +3,15 @@
 // script has run out). Records "alert: <title>".
 
 #include <deque>
-#include <vector>
 
 #include "fakes/CallLog.h"
 #include "platform/Alerts.h"
 
 namespace vellotype {
 
-class FakeAlerts : public Alerts {
+class FakeAlerts : public Alerts, Recorder {
  public:
-  explicit FakeAlerts(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   std::size_t runModal(const Alert& alert) override {
     shown.push_back(alert);
@@ -25,9 +24,6 @@ class FakeAlerts : public Alerts {
 
   std::vector<Alert> shown;
   std::deque<std::size_t> answers;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -1,14 +1,14 @@
 #pragma once
-// Keeps the main menu and records "app: activate" and "app: terminate".
+// Keeps the main menu and records "app: mainMenu", "app: activate" and "app: terminate".
 
 #include "fakes/CallLog.h"
 #include "platform/Application.h"
 
 namespace vellotype {
 
-class FakeApplication : public Application {
+class FakeApplication : public Application, Recorder {
  public:
-  explicit FakeApplication(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   void setMainMenu(std::shared_ptr<Menu> menu) override {
     mainMenu = std::move(menu);
@@ -18,9 +18,6 @@ class FakeApplication : public Application {
   void terminate() override { log_.record("app: terminate"); }
 
   std::shared_ptr<Menu> mainMenu;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -1,5 +1,5 @@
 #pragma once
-// A microphone the test speaks into with capture(), as the capture thread would. Records
+// A microphone the test speaks into by calling `tap`, as the capture thread would. Records
 // "audio: <operation>".
 
 #include "fakes/CallLog.h"
@@ -7,14 +7,13 @@
 
 namespace vellotype {
 
-class FakeAudioEngine : public AudioEngine {
+class FakeAudioEngine : public AudioEngine, Recorder {
  public:
-  explicit FakeAudioEngine(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
-  AudioFormat inputFormat() const override { return format; }
-  void installTap(std::uint32_t bufferSize, AudioFormat tapFormat, TapBlock block) override {
-    log_.record("audio: installTap " + std::to_string(bufferSize) +
-                (tapFormat == format ? "" : " in another format"));
+  AudioFormat inputFormat() const override { return {48000, 1}; }
+  void installTap(std::uint32_t bufferSize, AudioFormat, TapBlock block) override {
+    log_.record("audio: installTap " + std::to_string(bufferSize));
     tap = std::move(block);
   }
   void removeTap() override {
@@ -37,18 +36,10 @@ class FakeAudioEngine : public AudioEngine {
     handler(accessGranted);
   }
 
-  void capture(std::shared_ptr<const AudioBuffer> buffer) const {
-    if (tap) tap(buffer);
-  }
-
-  AudioFormat format{48000, 1};
   std::optional<std::string> startError;
   bool accessGranted = true;
   bool running = false;
   TapBlock tap;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -13,7 +13,6 @@ class FakeEventTap : public EventTap {
  public:
   StartResult start(const TriggerKey& trigger, Filter newFilter) override {
     stop();
-    ++startCount;
     if (startResult != StartResult::started) return startResult;
     watched = trigger;
     filter = std::move(newFilter);
@@ -27,12 +26,10 @@ class FakeEventTap : public EventTap {
   bool running() const { return filter != nullptr; }
   // Nothing when no tap is running: the event went past.
   std::optional<Disposition> send(const KeyEvent& event) {
-    if (!filter) return std::nullopt;
-    return filter(event);
+    return filter ? std::optional(filter(event)) : std::nullopt;
   }
 
   StartResult startResult = StartResult::started;
-  int startCount = 0;
   std::optional<TriggerKey> watched;
   Filter filter;
 };

@@ -14,11 +14,8 @@ class FakeHotkeySettingsView : public HotkeySettingsView {
  public:
   explicit FakeHotkeySettingsView(std::vector<std::string>& calls) : calls_(calls) {}
 
-  void build(const Layout& built) override {
-    layout = built;
-    ++builds;
-  }
-  void center() override { centered = true; }
+  void build(const Layout&) override {}
+  void center() override {}
   void setCurrentKeyText(const std::string& text) override {
     currentKey = text;
     calls_.push_back("key: " + text);
@@ -30,31 +27,22 @@ class FakeHotkeySettingsView : public HotkeySettingsView {
   }
   void installCapture(CaptureHandler handler) override {
     capture = std::move(handler);
-    ++installs;
     calls_.push_back("install capture");
   }
   void removeCapture() override {
     capture = nullptr;
     calls_.push_back("remove capture");
   }
-  void makeKeyAndOrderFront() override { onScreen = true; }
-  void orderOut() override {
-    onScreen = false;
-    calls_.push_back("order out");
-  }
+  void makeKeyAndOrderFront() override {}
+  void orderOut() override { calls_.push_back("order out"); }
 
   // What an installed capture says about the event; false when none is installed.
   bool send(const KeyEvent& event) const { return capture && capture(event); }
 
-  Layout layout;
-  int builds = 0;
-  bool centered = false;
-  bool onScreen = false;
   std::string currentKey;
   std::string status;
   TextColor statusColor = TextColor::label;
   CaptureHandler capture;
-  int installs = 0;
 
  private:
   std::vector<std::string>& calls_;

@@ -6,14 +6,11 @@
 
 namespace vellotype {
 
-class FakeHotkeySettingsWindow : public HotkeySettingsWindowInterface {
+class FakeHotkeySettingsWindow : public HotkeySettingsWindowInterface, Recorder {
  public:
-  explicit FakeHotkeySettingsWindow(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
   void reload() override { log_.record("hotkeyWindow: reload"); }
   void makeKeyAndOrderFront() override { log_.record("hotkeyWindow: show"); }
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

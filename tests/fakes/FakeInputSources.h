@@ -6,9 +6,9 @@
 
 namespace vellotype {
 
-class FakeInputSources : public InputSources {
+class FakeInputSources : public InputSources, Recorder {
  public:
-  explicit FakeInputSources(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   std::optional<InputSource> current() override { return currentSource; }
   std::optional<std::vector<InputSource>> enabledASCIICapableSources() override { return latin; }
@@ -19,9 +19,6 @@ class FakeInputSources : public InputSources {
 
   std::optional<InputSource> currentSource;
   std::optional<std::vector<InputSource>> latin;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

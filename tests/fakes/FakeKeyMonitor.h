@@ -7,9 +7,9 @@
 
 namespace vellotype {
 
-class FakeKeyMonitor : public KeyMonitorInterface {
+class FakeKeyMonitor : public KeyMonitorInterface, Recorder {
  public:
-  explicit FakeKeyMonitor(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   const TriggerKey& triggerKey() const override { return key_; }
   void setTriggerKey(const TriggerKey& key) override { key_ = key; }
@@ -32,7 +32,6 @@ class FakeKeyMonitor : public KeyMonitorInterface {
   EventTap::StartResult startResult = EventTap::StartResult::started;
 
  private:
-  CallLog& log_;
   TriggerKey key_;
 };
 

@@ -8,9 +8,9 @@
 
 namespace vellotype {
 
-class FakeKeyboardEvents : public KeyboardEvents {
+class FakeKeyboardEvents : public KeyboardEvents, Recorder {
  public:
-  explicit FakeKeyboardEvents(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   std::vector<std::string> focusedWindowClasses() override { return focusedClasses; }
   void postKeyChord(std::uint16_t keyCode, std::uint64_t flags) override {
@@ -21,9 +21,6 @@ class FakeKeyboardEvents : public KeyboardEvents {
   }
 
   std::vector<std::string> focusedClasses;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

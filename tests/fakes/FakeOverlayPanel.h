@@ -1,18 +1,15 @@
 #pragma once
 // A capsule that keeps its text and visibility. Records "overlay: show <text>",
-// "overlay: text <text>", "overlay: dismiss"; levels are counted, not recorded.
-
-#include <string>
+// "overlay: text <text>" and "overlay: dismiss"; levels are ignored.
 
 #include "app/OverlayPanelInterface.h"
 #include "fakes/CallLog.h"
-#include "fakes/FakeWaveformView.h"
 
 namespace vellotype {
 
-class FakeOverlayPanel : public OverlayPanelInterface {
+class FakeOverlayPanel : public OverlayPanelInterface, public WaveformViewInterface, Recorder {
  public:
-  explicit FakeOverlayPanel(CallLog& log) : log_(log), waveform_(log) {}
+  using Recorder::Recorder;
 
   void show(const std::string& newText) override {
     text = newText;
@@ -23,24 +20,18 @@ class FakeOverlayPanel : public OverlayPanelInterface {
     text = newText;
     log_.record("overlay: text " + newText);
   }
-  void updateAudioLevel(float level) override {
-    lastLevel = level;
-    ++levelCount;
-  }
+  void updateAudioLevel(float) override {}
   void dismiss() override {
     visible = false;
     log_.record("overlay: dismiss");
   }
-  WaveformViewInterface& waveformView() override { return waveform_; }
+  WaveformViewInterface& waveformView() override { return *this; }
+  bool isAnimating() const override { return animating; }
+  void setIsAnimating(bool value) override { animating = value; }
 
   std::string text;
   bool visible = false;
-  float lastLevel = 0;
-  int levelCount = 0;
-
- private:
-  CallLog& log_;
-  FakeWaveformView waveform_;
+  bool animating = false;
 };
 
 }  // namespace vellotype

@@ -7,9 +7,9 @@
 
 namespace vellotype {
 
-class FakePasteboard : public Pasteboard {
+class FakePasteboard : public Pasteboard, Recorder {
  public:
-  explicit FakePasteboard(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   PasteboardContents contents() override { return held; }
   void setContents(const PasteboardContents& contents) override {
@@ -30,9 +30,6 @@ class FakePasteboard : public Pasteboard {
 
   PasteboardContents held;
   std::int64_t count = 0;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -30,8 +30,6 @@ class FakePreferences : public Preferences {
   }
   void remove(std::string_view key) override { values.erase(std::string(key)); }
 
-  bool contains(std::string_view key) const { return values.contains(std::string(key)); }
-
   std::map<std::string, Value, std::less<>> values;
 
  private:

@@ -4,35 +4,27 @@
 // `immediateResult` set, refine() completes inside the call. Records "refiner: refine <text>"
 // and "refiner: cancel".
 
-#include <optional>
-#include <string>
-
 #include "app/RefinerInterface.h"
 #include "fakes/CallLog.h"
 #include "platform/MainQueue.h"
 
 namespace vellotype {
 
-class FakeRefiner : public RefinerInterface {
+class FakeRefiner : public RefinerInterface, Recorder {
  public:
-  FakeRefiner(CallLog& log, MainQueue& queue) : log_(log), queue_(queue) {}
+  FakeRefiner(CallLog& log, MainQueue& queue) : Recorder(log), queue_(queue) {}
 
   void refine(const std::string& text, bool force, Completion completion) override {
     log_.record("refiner: refine " + text + (force ? " (forced)" : ""));
-    if (immediateResult) {
-      completion(*immediateResult);
-      return;
-    }
+    if (immediateResult) return completion(*immediateResult);
     inFlight_ = std::move(completion);
   }
-
   void cancel() override {
     log_.record("refiner: cancel");
     if (inFlight_) reply(RefinerError::transport("cancelled"));
   }
 
   bool hasRequestInFlight() const { return inFlight_ != nullptr; }
-
   void reply(RefineResult result) {
     queue_.post([completion = std::exchange(inFlight_, nullptr), result] { completion(result); });
   }
@@ -40,7 +32,6 @@ class FakeRefiner : public RefinerInterface {
   std::optional<RefineResult> immediateResult;
 
  private:
-  CallLog& log_;
   MainQueue& queue_;
   Completion inFlight_;
 };

@@ -6,13 +6,10 @@
 
 namespace vellotype {
 
-class FakeSettingsWindow : public SettingsWindowInterface {
+class FakeSettingsWindow : public SettingsWindowInterface, Recorder {
  public:
-  explicit FakeSettingsWindow(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
   void makeKeyAndOrderFront() override { log_.record("settingsWindow: show"); }
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

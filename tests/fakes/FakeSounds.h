@@ -6,13 +6,10 @@
 
 namespace vellotype {
 
-class FakeSounds : public Sounds {
+class FakeSounds : public Sounds, Recorder {
  public:
-  explicit FakeSounds(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
   void play(std::string_view name) override { log_.record("sound: " + std::string(name)); }
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

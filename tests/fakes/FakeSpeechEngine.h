@@ -2,17 +2,14 @@
 // A speech engine the test speaks through by calling its on… callbacks directly. Records
 // "speech: <operation>".
 
-#include <optional>
-#include <string>
-
 #include "app/SpeechEngineInterface.h"
 #include "fakes/CallLog.h"
 
 namespace vellotype {
 
-class FakeSpeechEngine : public SpeechEngineInterface {
+class FakeSpeechEngine : public SpeechEngineInterface, Recorder {
  public:
-  explicit FakeSpeechEngine(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   void setLocale(const std::string& identifier) override {
     log_.record("speech: locale " + identifier);
@@ -30,9 +27,6 @@ class FakeSpeechEngine : public SpeechEngineInterface {
 
   std::optional<std::string> startError;  // reported from inside startRecording()
   PermissionCompletion permissionCompletion;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -2,18 +2,14 @@
 // A status area whose one item keeps the look last given to its button. Records each image set
 // as "statusImage: <accessibility description>".
 
-#include <memory>
-#include <optional>
-#include <string>
-
 #include "fakes/CallLog.h"
 #include "platform/StatusItem.h"
 
 namespace vellotype {
 
-class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButton {
+class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButton, Recorder {
  public:
-  explicit FakeStatusBar(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   std::shared_ptr<StatusItem> statusItem(double) override {
     return std::shared_ptr<StatusItem>(std::shared_ptr<void>(), this);  // not owned
@@ -21,23 +17,17 @@ class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButt
   StatusItemButton* button() override { return hasButton ? this : nullptr; }
   void setMenu(std::shared_ptr<Menu> newMenu) override { menu = std::move(newMenu); }
 
-  void setImage(const VectorImage& newImage) override {
-    image = &newImage;
-    log_.record("statusImage: " + newImage.accessibilityDescription);
+  void setImage(const VectorImage& image) override {
+    log_.record("statusImage: " + image.accessibilityDescription);
   }
-  void setImagePosition(ImagePosition position) override { imagePosition = position; }
+  void setImagePosition(ImagePosition) override {}
   void setToolTip(std::string_view text) override { toolTip = text; }
   void setContentTintColor(std::optional<Color> color) override { tint = color; }
 
   bool hasButton = true;  // false: a desktop without a status area
   std::shared_ptr<Menu> menu;
-  const VectorImage* image = nullptr;
-  ImagePosition imagePosition = ImagePosition::noImage;
   std::string toolTip;
   std::optional<Color> tint;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

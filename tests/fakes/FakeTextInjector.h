@@ -6,13 +6,10 @@
 
 namespace vellotype {
 
-class FakeTextInjector : public TextInjectorInterface {
+class FakeTextInjector : public TextInjectorInterface, Recorder {
  public:
-  explicit FakeTextInjector(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
   void inject(const std::string& text) override { log_.record("inject: " + text); }
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -6,9 +6,9 @@
 
 namespace vellotype {
 
-class FakeWorkspace : public Workspace {
+class FakeWorkspace : public Workspace, Recorder {
  public:
-  explicit FakeWorkspace(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   bool openURL(std::string_view url) override {
     log_.record("workspace: open " + std::string(url));
@@ -19,9 +19,6 @@ class FakeWorkspace : public Workspace {
 
   std::string locale = "de-DE";
   bool wayland = false;
-
- private:
-  CallLog& log_;
 };
 
 }  // namespace vellotype

@@ -1,13 +1,9 @@
-// The refiner's decisions and its request, on a fake session; the exchange with a real HTTP
-// server is in the integration tests.
+// The refiner's decisions on a fake session; the exchange with a real HTTP server is in the
+// integration tests.
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <unicode/unistr.h>
 
 #include <fstream>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "fakes/FakeHttpSession.h"
 #include "fakes/FakeMainQueue.h"
@@ -21,18 +17,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-HttpOutcome failed(std::string error) {
-  HttpOutcome outcome;
-  outcome.error = std::move(error);
-  return outcome;
-}
-HttpOutcome replied(std::optional<std::string> body, bool tooLarge = false) {
-  HttpOutcome outcome;
-  outcome.body = std::move(body);
-  outcome.bodyTooLarge = tooLarge;
-  return outcome;
-}
-
 class LLMRefinerTest : public ::testing::Test {
  protected:
   LLMRefinerTest() {
@@ -41,21 +25,17 @@ class LLMRefinerTest : public ::testing::Test {
   }
   ~LLMRefinerTest() override { std::filesystem::remove_all(folder); }
 
-  // What refine() handed to its completion, with whether that happened inside the call.
-  struct Outcome {
-    std::optional<RefineResult> result;
-    bool synchronous = false;
-  };
-  Outcome run(const std::string& text, bool force = false) {
-    auto outcome = std::make_shared<Outcome>();
-    bool returned = false;
-    refiner.refine(text, force, [outcome, &returned](const RefineResult& result) {
-      outcome->result = result;
-      outcome->synchronous = !returned;
-    });
-    returned = true;
+  // Every result refine() handed to its completion, and whether it did so inside the call.
+  std::pair<std::vector<RefineResult>, bool> run(const std::string& text, bool force = false,
+                                                 const HttpOutcome* reply = nullptr) {
+    std::filesystem::remove(log.path());
+    std::vector<RefineResult> results;
+    refiner.refine(text, force, [&](const RefineResult& r) { results.push_back(r); });
+    const bool synchronous = !results.empty();
+    if (reply) session.sent.back().handler(*reply);
+    EXPECT_EQ(results.empty(), !synchronous) << "the completion waits for the main queue";
     queue.runUntilIdle();
-    return *outcome;
+    return {results, synchronous};
   }
 
   // The log's messages, without their timestamps.
@@ -76,108 +56,85 @@ class LLMRefinerTest : public ::testing::Test {
 };
 
 TEST_F(LLMRefinerTest, UnconfiguredRefinementHandsTheTextBackAtOnceUnlessForced) {
-  for (const auto& [enabled, key] : {std::pair{false, "sk"}, {true, ""}}) {
+  for (const auto& [enabled, key] : {std::pair{false, "sk"}, {true, ""}, {true, nullptr}}) {
     preferences.setBool(prefs::kLLMEnabled, enabled);
-    preferences.setString(prefs::kLLMAPIKey, key);
-    const auto outcome = run("as said");
-    EXPECT_TRUE(outcome.synchronous);
-    EXPECT_EQ(outcome.result, RefineResult(std::string("as said")));
+    key ? preferences.setString(prefs::kLLMAPIKey, key) : preferences.remove(prefs::kLLMAPIKey);
+    EXPECT_EQ(run("as said"), std::pair(std::vector{RefineResult("as said")}, true));
   }
-  preferences.remove(prefs::kLLMAPIKey);
-  EXPECT_TRUE(run("as said").synchronous);
   EXPECT_THAT(session.sent, IsEmpty());
   EXPECT_THAT(logged(), IsEmpty());
-
   run("test", /*force=*/true);
   ASSERT_EQ(session.sent.size(), 1u);
   EXPECT_EQ(session.sent[0].request.headers.at(1).second, "Bearer ") << "an absent key";
 }
 
-TEST_F(LLMRefinerTest, InvalidBaseURLFailsAtOnceWithNothingLoggedOrSent) {
-  preferences.setString(prefs::kLLMAPIBaseURL, "https://api example.com/v1");
-  const auto outcome = run("text");
-  EXPECT_TRUE(outcome.synchronous);
-  EXPECT_EQ(outcome.result, RefineResult(RefinerError::invalidURL()));
-  EXPECT_THAT(session.sent, IsEmpty());
-  EXPECT_THAT(logged(), IsEmpty());
-}
-
-TEST_F(LLMRefinerTest, RequestCarriesThePromptTheTextAndTheSettingsAsStored) {
-  EXPECT_EQ(LLMRefiner::kSystemPrompt.size(), 780u) << "bytes";
-  EXPECT_EQ(icu::UnicodeString::fromUTF8(std::string(LLMRefiner::kSystemPrompt)).length(), 760);
-  preferences.setString(prefs::kLLMAPIBaseURL, "http://127.0.0.1:9/v1/");
-  preferences.setString(prefs::kLLMModel, " local-model ");
-  run("say \"hi\"\nthere");
-
-  ASSERT_EQ(session.sent.size(), 1u);
-  const auto& request = session.sent[0].request;
-  EXPECT_EQ(request.method, "POST");
-  EXPECT_EQ(request.url, "http://127.0.0.1:9/v1/chat/completions");
-  EXPECT_THAT(
-      request.headers,
-      ElementsAre(std::pair<std::string, std::string>{"Content-Type", "application/json"},
-                  std::pair<std::string, std::string>{"Authorization", "Bearer sk-secret"}));
-  EXPECT_EQ(request.timeoutSeconds, 10);
-  EXPECT_EQ(request.maxBodyBytes, 8u << 20);
-  const auto body = nlohmann::json::parse(request.body);
-  EXPECT_EQ(body, (nlohmann::json{{"model", " local-model "},
-                                  {"messages",
-                                   {{{"role", "system"}, {"content", LLMRefiner::kSystemPrompt}},
-                                    {{"role", "user"}, {"content", "say \"hi\"\nthere"}}}},
-                                  {"temperature", 0.3}}));
-  EXPECT_THAT(logged(),
-              ElementsAre("Request: http://127.0.0.1:9/v1/chat/completions model= local-model "));
-  EXPECT_EQ(refiner.currentTask(), session.sent[0].task);
-}
-
-TEST_F(LLMRefinerTest, RepliesAreJudgedOnTheWorkerAndCompletedOnTheMainQueue) {
-  const struct {
-    HttpOutcome outcome;
-    RefineResult result;
-    std::vector<std::string> lines;
-  } cases[] = {
-      {failed("cancelled"), RefinerError::transport("cancelled"), {"Network error: cancelled"}},
-      {replied(std::nullopt), RefinerError::invalidResponse(), {"No data in response"}},
-      {replied(std::nullopt, true), RefinerError::invalidResponse(), {"Failed to parse response"}},
-      {replied(R"({"choices":[{"message":{"content":" Fixed.\n"}}]})"),
-       std::string("Fixed."),
-       {R"(Response: {"choices":[{"message":{"content":" Fixed.\n"}}]})",
-        "Refined: 'x' -> 'Fixed.'"}},
-      {replied(R"({"choices":[{"message":{"content":null}}]})"),
-       RefinerError::invalidResponse(),
-       {R"(Response: {"choices":[{"message":{"content":null}}]})", "Failed to parse response"}},
-      {replied(std::string("{\"a\":\"\xff\"}")),
-       RefinerError::invalidResponse(),
-       {"Failed to parse response"}},  // not UTF-8: not logged
-  };
-  for (const auto& c : cases) {
-    std::filesystem::remove(log.path());
-    bool completed = false;
-    std::optional<RefineResult> result;
-    refiner.refine("x", false, [&](const RefineResult& r) {
-      completed = true;
-      result = r;
-    });
-    session.sent.back().handler(c.outcome);
-    EXPECT_FALSE(completed) << "the completion waits for the main queue";
-    queue.runUntilIdle();
-    EXPECT_EQ(result, c.result);
-    auto lines = logged();
-    lines.erase(lines.begin());  // the request line
-    EXPECT_EQ(lines, c.lines);
+TEST_F(LLMRefinerTest, BaseURLLosesOneTrailingSlashAndAMalformedOneFailsAtOnceUnsent) {
+  // An empty base URL is sent as it is, for the transport to refuse.
+  // clang-format off
+  for (const auto& [base, endpoint] : {
+           std::pair{"http://127.0.0.1:9/v1/", "http://127.0.0.1:9/v1/chat/completions"},
+           {"https://host/v1//", "https://host/v1//chat/completions"}, {"", "/chat/completions"},
+           {"http://[::1]:8080/v1", "http://[::1]:8080/v1/chat/completions"},
+           {"localhost:1234/v1", "localhost:1234/v1/chat/completions"},
+           {"https://api example.com/v1", nullptr}, {"https://host/\xe4\xb8\xad", nullptr},
+           {"https://host/a%2", nullptr}, {"http://ho[st/x", nullptr}, {"1http://host/x", nullptr},
+           {"https://host:80a/x", nullptr}, {"https://host/x#a#b", nullptr}}) {
+    // clang-format on
+    session.sent.clear();
+    preferences.setString(prefs::kLLMAPIBaseURL, base);
+    const auto [results, synchronous] = run("text");
+    if (endpoint) {
+      ASSERT_EQ(session.sent.size(), 1u) << base;
+      EXPECT_EQ(session.sent[0].request.url, endpoint);
+      EXPECT_EQ(session.sent[0].request.timeoutSeconds, 10);
+      EXPECT_THAT(logged(),
+                  ElementsAre("Request: " + std::string(endpoint) + " model=gpt-4o-mini"));
+      EXPECT_EQ(refiner.currentTask(), session.sent[0].task);
+    } else {
+      EXPECT_EQ(results, std::vector{RefineResult(RefinerError::invalidURL())}) << base;
+      EXPECT_TRUE(synchronous);
+      EXPECT_THAT(session.sent, IsEmpty());
+      EXPECT_THAT(logged(), IsEmpty());
+    }
   }
 }
 
-TEST_F(LLMRefinerTest, CancelDropsTheCurrentTaskAtOnce) {
-  refiner.cancel();  // nothing in flight
-  run("one");
-  run("two");
-  EXPECT_EQ(refiner.currentTask(), session.sent[1].task) << "the latest request";
-  refiner.cancel();
-  EXPECT_TRUE(session.sent[1].task->cancelled);
-  EXPECT_FALSE(session.sent[0].task->cancelled);
-  EXPECT_EQ(refiner.currentTask(), nullptr);
-  EXPECT_EQ(&LLMRefiner::shared(), &refiner);
+TEST_F(LLMRefinerTest, EachReplyIsJudgedLoggedAndCompletedOnceOnTheMainQueue) {
+  const auto replied = [](std::optional<std::string> body, bool tooLarge = false) {
+    return HttpOutcome{std::nullopt, std::move(body), tooLarge};
+  };
+  const std::string fixed = R"({"choices":[{"message":{"content":" Fixed.\n"}}]})";
+  const std::string null = R"({"choices":[{"message":{"content":null}}]})";
+  const std::string none = R"({"choices":[]})";
+  // JSON may come in any Unicode encoding; this one is no UTF-8, so it is not logged.
+  std::string utf16;
+  for (const char16_t c : std::u16string(u"{\"choices\":[{\"message\":{\"content\":\"é\"}}]}")) {
+    utf16 += {char(c & 0xff), char(c >> 8)};
+  }
+  const auto invalid = RefinerError::invalidResponse();
+  const std::string failed = "Failed to parse response";
+  // clang-format off
+  const struct {
+    HttpOutcome outcome;
+    RefineResult result;
+    std::vector<std::string> lines;  // after the request's line
+  } cases[] = {
+      {{"cancelled", std::nullopt}, RefinerError::transport("cancelled"), {"Network error: cancelled"}},
+      {replied(std::nullopt), invalid, {"No data in response"}},
+      {replied(std::nullopt, true), invalid, {failed}},
+      {replied(fixed), "Fixed.", {"Response: " + fixed, "Refined: 'say \"hi\"' -> 'Fixed.'"}},
+      {replied(null), invalid, {"Response: " + null, failed}},
+      {replied(none), invalid, {"Response: " + none, failed}},
+      {replied("{\"a\":\"\xff\"}"), invalid, {failed}},
+      {replied(utf16), "é", {"Refined: 'say \"hi\"' -> 'é'"}},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    EXPECT_EQ(run("say \"hi\"", false, &c.outcome).first, std::vector{c.result});
+    auto lines = logged();
+    lines.erase(lines.begin());
+    EXPECT_EQ(lines, c.lines);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,198 @@
+#include <gmock/gmock.h>
+
+#include "app/AppHarness.h"
+
+namespace vellotype {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using State = MenuItem::State;
+
+const TriggerKey kF5{TriggerKey::Kind::keyCode, std::nullopt, 96, "F5"};
+
+std::vector<std::string> titles(const Menu& menu, bool markedOnly = false) {
+  std::vector<std::string> result;
+  for (const auto& item : menu.items()) {
+    if (markedOnly && item->state() != State::on) continue;
+    result.push_back(item->isSeparatorItem() ? "---" : item->title());
+  }
+  return result;
+}
+
+TEST(Startup, FirstLaunchRunsInOrderAndShowsTheDefaults) {
+  AppHarness h;
+  EXPECT_THAT(h.log.calls(),
+              ElementsAre("speech: locale zh-CN", "app: mainMenu", "statusImage: Voice Input",
+                          "speech: requestPermissions", "keyMonitor: start"));
+  const auto& menu = *h.statusBar.menu;
+  EXPECT_THAT(titles(menu), ElementsAre("Enabled", "Hotkey: Control...", "---", "Language",
+                                        "LLM Refinement", "---", "Quit Vellotype"));
+  EXPECT_THAT(titles(menu, true), ElementsAre("Enabled"));
+  const auto& languages = *h.menuItem({"Language"}).submenu();
+  EXPECT_THAT(
+      titles(languages),
+      ElementsAre("System Default", "English (US)", "\u4e2d\u6587 (\u7b80\u4f53)",
+                  "\u4e2d\u6587 (\u7e41\u9ad4)", "\u65e5\u672c\u8a9e", "\ud55c\uad6d\uc5b4"));
+  EXPECT_THAT(titles(languages, true), ElementsAre("\u4e2d\u6587 (\u7b80\u4f53)"));
+  EXPECT_EQ(h.menuItem({"LLM Refinement", "Enabled"}).state(), State::off);
+  EXPECT_THAT(h.alerts.shown, IsEmpty());
+}
+
+TEST(Startup, RefusedPermissionShowsTheEnginesMessageOnceAndTheProgramStays) {
+  AppHarness h;
+  h.speech->permissionCompletion(true, std::nullopt);
+  h.speech->permissionCompletion(false, "Microphone access was denied.");
+  ASSERT_EQ(h.alerts.shown.size(), 1u);
+  EXPECT_EQ(h.alerts.shown[0].messageText, "Permission Required");
+  EXPECT_EQ(h.alerts.shown[0].informativeText, "Microphone access was denied.");
+  EXPECT_EQ(h.log.count("app: terminate"), 0u);
+}
+
+TEST(Startup, NoKeyboardAccessExplainsAndQuitsWhicheverButton) {
+  for (const std::size_t button : {0u, 1u}) {
+    AppHarness h(/*launched=*/false);
+    h.keyMonitor->startResult = EventTap::StartResult::unavailable;
+    h.keyMonitor->setTriggerKey(kF5);
+    h.alerts.answers = {button};
+    h.app->applicationDidFinishLaunching();
+    ASSERT_EQ(h.alerts.shown.size(), 1u);
+    const auto& alert = h.alerts.shown[0];
+    EXPECT_EQ(alert.messageText, "Accessibility Permission Required");
+    EXPECT_EQ(alert.informativeText,
+              "Vellotype needs Accessibility permission to monitor the configured hotkey (F5).\n"
+              "\n"
+              "1. Log in to an X11 desktop session (on Wayland, keep XWayland enabled)\n"
+              "2. Make sure the X server offers the XInput 2 extension\n"
+              "3. Restart the app");
+    EXPECT_THAT(alert.buttons, ElementsAre("Open System Settings", "Quit"));
+    EXPECT_EQ(h.log.count("workspace: open " + std::string(AppHarness::kHelpURL)),
+              button == 0 ? 1u : 0u);
+    EXPECT_EQ(h.log.calls().back(), "app: terminate");
+  }
+}
+
+TEST(Startup, KeyHeldByAnotherProgramIsExplainedAndAnotherKeyCanBeChosen) {
+  AppHarness h(/*launched=*/false);
+  h.keyMonitor->startResult = EventTap::StartResult::keyInUse;
+  h.app->applicationDidFinishLaunching();
+  EXPECT_EQ(h.log.calls().back(), "alert: Hotkey Unavailable");
+  h.menuItem({"Hotkey: Control..."}).perform();
+  h.keyMonitor->startResult = EventTap::StartResult::started;
+  h.hotkeyWindow->onClosed();
+  EXPECT_TRUE(h.keyMonitor->running);
+  EXPECT_EQ(h.log.count("app: terminate"), 0u);
+}
+
+TEST(Startup, WithoutATrayOrOnWaylandTheUserIsToldAndTheWaylandNoticeComesOnce) {
+  AppHarness h(/*launched=*/false);
+  h.statusBar.hasButton = false;
+  h.workspace.wayland = true;
+  h.app->applicationDidFinishLaunching();
+  EXPECT_EQ(h.log.count("alert: No System Tray"), 1u);
+  EXPECT_EQ(h.log.count("alert: Wayland Session"), 1u);
+  AppHarness relaunched(/*launched=*/false);
+  relaunched.preferences = h.preferences;
+  relaunched.workspace.wayland = true;
+  relaunched.app->applicationDidFinishLaunching();
+  EXPECT_THAT(relaunched.alerts.shown, IsEmpty());
+}
+
+// A recording abandoned while the key is held: capsule gone, normal icon, nothing delivered.
+void expectAbandoned(AppHarness& h) {
+  EXPECT_FALSE(h.app->isRecording());
+  EXPECT_EQ(h.log.count("speech: cancel"), 1u);
+  EXPECT_FALSE(h.overlay->visible);
+  EXPECT_EQ(h.statusBar.toolTip, "Vellotype");
+  h.speech->onFinalResult("late words");
+  h.app->triggerUp();
+  h.queue.runUntilIdle();
+  EXPECT_EQ(h.log.count("sound: Pop"), 0u);
+}
+
+TEST(StatusMenuEnabled, OffAbandonsAHeldUtteranceButNotAReleasedOneAndOnRecordsAgain) {
+  AppHarness h;
+  h.app->triggerDown();
+  auto& enabled = h.menuItem({"Enabled"});
+  enabled.perform();
+  EXPECT_EQ(enabled.state(), State::off);
+  EXPECT_FALSE(h.keyMonitor->running);
+  expectAbandoned(h);
+  h.app->triggerDown();
+  EXPECT_FALSE(h.app->isRecording()) << "key-down is ignored while switched off";
+
+  enabled.perform();
+  EXPECT_EQ(enabled.state(), State::on);
+  EXPECT_TRUE(h.keyMonitor->running);
+  h.speak("kept");
+  enabled.perform();
+  h.queue.runUntilIdle();
+  EXPECT_EQ(h.log.count("inject: kept"), 1u);
+}
+
+TEST(StatusMenuChord, ShortcutTypedWithTheTriggerAbandonsTheUtterance) {
+  AppHarness h;
+  h.keyMonitor->report(h.keyMonitor->onKeyDown);
+  h.keyMonitor->report(h.keyMonitor->onChordKey);  // Control+C
+  expectAbandoned(h);
+  h.keyMonitor->report(h.keyMonitor->onKeyDown);
+  EXPECT_TRUE(h.app->isRecording()) << "the next press records again";
+}
+
+TEST(StatusMenuHotkey, WindowStopsTheMonitorAndANewKeyIsWatchedAfterClosing) {
+  AppHarness h;
+  h.app->triggerDown();  // a recording would run on unseen while the window is open
+  const auto mark = h.log.size();
+  h.menuItem({"Hotkey: Control..."}).perform();
+  EXPECT_THAT(h.log.callsSince(mark),
+              ElementsAre("keyMonitor: stop", "speech: cancel", "overlay: dismiss",
+                          "statusImage: Voice Input", "hotkeyWindow: reload", "hotkeyWindow: show",
+                          "app: activate"));
+  h.hotkeyWindow->onHotkeyChanged(kF5);
+  EXPECT_EQ(h.keyMonitor->triggerKey(), kF5);
+  EXPECT_FALSE(h.keyMonitor->running);
+  h.hotkeyWindow->onClosed();
+  EXPECT_TRUE(h.keyMonitor->running);
+
+  h.menuItem({"Enabled"}).perform();
+  h.menuItem({"Hotkey: F5..."}).perform();
+  h.hotkeyWindow->onClosed();
+  EXPECT_FALSE(h.keyMonitor->running) << "switched off, closing the window starts nothing";
+}
+
+TEST(StatusMenuLanguage, ChoiceIsStoredGivenToTheEngineMarkedAloneAndKeptForTheNextLaunch) {
+  for (const auto& [title, code, locale] :
+       {std::tuple{"English (US)", "en-US", "en-US"}, {"System Default", "", "de-DE"}}) {
+    AppHarness h;
+    h.menuItem({"Language", title}).perform();
+    EXPECT_EQ(h.preferences.stringValue(prefs::kSelectedLocaleCode), code);
+    EXPECT_EQ(h.log.calls().back(), "speech: locale " + std::string(locale));
+
+    AppHarness relaunched(/*launched=*/false);
+    relaunched.preferences = h.preferences;
+    relaunched.app->applicationDidFinishLaunching();
+    EXPECT_EQ(relaunched.log.calls().front(), "speech: locale " + std::string(locale));
+    for (const auto* app : {&h, &relaunched}) {
+      EXPECT_THAT(titles(*app->menuItem({"Language"}).submenu(), true), ElementsAre(title));
+    }
+  }
+}
+
+TEST(StatusMenuCommands, RefinementTogglesAndSettingsOpenInFrontAndQuitStopsTheMonitorFirst) {
+  AppHarness h;
+  auto& refinement = h.menuItem({"LLM Refinement", "Enabled"});
+  for (const bool on : {true, false}) {
+    refinement.perform();
+    EXPECT_EQ(h.preferences.boolValue(prefs::kLLMEnabled), on);
+    EXPECT_EQ(refinement.state(), on ? State::on : State::off);
+  }
+  auto mark = h.log.size();
+  h.menuItem({"LLM Refinement", "Settings..."}).perform();
+  EXPECT_THAT(h.log.callsSince(mark), ElementsAre("settingsWindow: show", "app: activate"));
+  mark = h.log.size();
+  h.menuItem({"Quit Vellotype"}).perform();
+  EXPECT_THAT(h.log.callsSince(mark), ElementsAre("keyMonitor: stop", "app: terminate"));
+}
+
+}  // namespace
+}  // namespace vellotype
