@@ -1,5 +1,5 @@
 // Runs the clipboard tests inside one QGuiApplication on Qt's xcb platform, connected to a
-// private Xvfb display that the peer processes the tests start share through $DISPLAY.
+// private Xvfb display that the editor process the tests start shares through $DISPLAY.
 
 #include <gtest/gtest.h>
 
