@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -105,6 +106,11 @@ TEST_F(RefinementExchangeTest, ServerReceivesTheRequestAsStoredAndWithoutAKeyABa
   preferences.setBool(prefs::kLLMEnabled, false);
   refine("x", /*force=*/true);
 
+  const auto& prompt = LLMRefiner::kSystemPrompt;
+  EXPECT_EQ(prompt.size(), 780u) << "bytes";
+  EXPECT_EQ(std::count_if(prompt.begin(), prompt.end(), [](char c) { return (c & 0xC0) != 0x80; }),
+            760)
+      << "characters";
   const auto received = server.received();
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0].method, "POST");
