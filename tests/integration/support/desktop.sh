@@ -8,13 +8,15 @@ desktop_work=$(mktemp -d "${TMPDIR:-/tmp}/vellotype-desktop.XXXXXX")
 sound_server_pid=""
 
 stop_desktop() {
-  local pid
-  for pid in "${desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${desktop_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  local i
+  # Last started first, so that no client sees the display go away under it.
+  for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do
+    kill "${desktop_pids[i]}" 2>/dev/null || true
+    wait "${desktop_pids[i]}" 2>/dev/null || true
+  done
   if [ -n "$sound_server_pid" ]; then
     kill "$sound_server_pid" 2>/dev/null
     # It is not our child: wait for it to go before its folder does.
-    local i
     for i in $(seq 50); do kill -0 "$sound_server_pid" 2>/dev/null || break; sleep 0.05; done
   fi
   rm -rf "$desktop_work"
@@ -41,6 +43,8 @@ start_desktop() {
   read -r -t 10 number <&"$displayfd" || { echo "Xvfb did not start" >&2; return 1; }
   exec {displayfd}<&-
   export DISPLAY=":$number"
+  mkdir -p -m 700 "$desktop_work/run"
+  export XDG_RUNTIME_DIR="$desktop_work/run"
   trayer --edge top --align right --widthtype pixel --width 120 --height 28 \
     --SetDockType true >/dev/null 2>&1 &
   desktop_pids+=($!)
@@ -77,11 +81,10 @@ set_preferences() {
 # its diagnostic log to $desktop_work/home/.local/state/Vellotype.log.
 start_vellotype() {
   local program=$1
-  mkdir -p "$desktop_work/home" "$desktop_work/run"
-  chmod 700 "$desktop_work/run"
+  mkdir -p "$desktop_work/home"
   HOME="$desktop_work/home" XDG_CONFIG_HOME="$desktop_work/home/.config" \
     XDG_STATE_HOME="$desktop_work/home/.local/state" XDG_DATA_HOME="$desktop_work/home/.local/share" \
-    XDG_RUNTIME_DIR="$desktop_work/run" QT_QPA_PLATFORM=xcb \
+    QT_QPA_PLATFORM=xcb \
     "$program" 2>"$desktop_work/vellotype.log" &
   vellotype_pid=$!
   desktop_pids+=("$vellotype_pid")
