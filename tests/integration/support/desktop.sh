@@ -102,7 +102,9 @@ start_editor() {
 
 # The editor's text now (its last report, decoded).
 editor_text() {
-  awk '$0 != "ready" { last = $NF } END { print last }' "$desktop_work/editor.out" | xxd -r -p
+  local hex
+  hex=$(awk '$0 != "ready" { last = $NF } END { print last }' "$desktop_work/editor.out")
+  printf '%b' "$(sed 's/../\\x&/g' <<<"$hex")"
 }
 
 # The local chat-completions service; its port goes to $chat_port.
