@@ -179,7 +179,8 @@ bool QtHotkeySettingsView::eventFilter(QObject*, QEvent* event) {
 
 void QtHotkeySettingsView::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    done_->click();
+    // A Return just captured as the trigger and still held repeats: that is no press of Done.
+    if (!event->isAutoRepeat()) done_->click();
     return;
   }
   QWidget::keyPressEvent(event);

@@ -53,11 +53,13 @@ class QtHotkeySettingsViewTest : public ::testing::Test {
 
   // As the platform delivers a key: a shortcut override first, then the press and the release,
   // to the widget with the focus.
+  // A key still held after that repeats as presses without releases.
   void press(quint32 keycode, int qtKey, const QString& text,
-             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool repeat = false) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : view;
     for (const auto type : {QEvent::ShortcutOverride, QEvent::KeyPress, QEvent::KeyRelease}) {
-      QKeyEvent event(type, qtKey, modifiers, keycode, 0, 0, text);
+      if (repeat && type == QEvent::KeyRelease) break;
+      QKeyEvent event(type, qtKey, modifiers, keycode, 0, 0, text, repeat);
       QApplication::sendEvent(target, &event);
     }
   }
@@ -99,6 +101,8 @@ TEST_F(QtHotkeySettingsViewTest, ReturnIsCapturedWhileRecordingAndPressesDoneOth
   EXPECT_EQ(TriggerKey::load(preferences).keyCode, 36);
   EXPECT_EQ(label("currentKey").text(), "Return");
   EXPECT_TRUE(view->isVisible()) << "Done was pressed";
+  press(kReturn, Qt::Key_Return, "\r", Qt::NoModifier, /*repeat=*/true);
+  EXPECT_TRUE(view->isVisible()) << "the captured Return, still held, repeated into Done";
 
   press(kReturn, Qt::Key_Return, "\r");
   EXPECT_FALSE(view->isVisible());
