@@ -36,6 +36,7 @@ namespace vellotype {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using testing::LoopbackServer;
@@ -171,6 +172,19 @@ TEST_F(RefinementExchangeTest, BaseURLLosesOneTrailingSlashOnlyAndAnEmptyOneFail
   EXPECT_EQ(refine("x"), RefineResult(RefinerError::transport(description)));
   EXPECT_THAT(takeLog(), ElementsAre("Request: /chat/completions model=gpt-4o-mini",
                                      "Network error: " + description));
+}
+
+TEST_F(RefinementExchangeTest, TwoQuickCallsBothCompleteAndTheSecondIsCurrent) {
+  server.answerWith(reply(200, completion("ok")));
+  std::vector<RefineResult> results;
+  const auto collect = [&results](const RefineResult& r) { results.push_back(r); };
+  refiner.refine("a", false, collect);
+  const auto first = refiner.currentTask();
+  refiner.refine("b", false, collect);
+  EXPECT_NE(refiner.currentTask(), nullptr);
+  EXPECT_NE(refiner.currentTask(), first);
+  ASSERT_TRUE(queue.runUntil([&] { return results.size() == 2; }, 5s));
+  EXPECT_THAT(results, Each(RefineResult(std::string("ok"))));
 }
 
 TEST_F(RefinementExchangeTest, CancelEndsAHeldRequestAtOnce) {
