@@ -27,9 +27,11 @@
 #include "platform/qt/QtPasteboard.h"
 #include "platform/qt/QtPreferences.h"
 #include "platform/qt/QtSettingsView.h"
+#include "platform/qt/QtSpeechServiceSettingsView.h"
 #include "platform/qt/QtStatusBar.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
+#include "platform/recognition/RoutedSpeechRecognition.h"
 #include "platform/sphinx/SphinxSpeechRecognition.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/X11KeyboardEvents.h"
@@ -37,6 +39,10 @@
 #include "refinement/LLMRefiner.h"
 #include "refinement/SettingsWindow.h"
 #include "speech/SpeechEngine.h"
+#include "transcription/KeptRecordings.h"
+#include "transcription/RecordingRetry.h"
+#include "transcription/SpeechServiceSettingsWindow.h"
+#include "transcription/TranscriptionClient.h"
 #include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
 
@@ -96,11 +102,18 @@ int main(int argc, char* argv[]) {
   QtPasteboard pasteboard;
   ActiveInputSources inputSources(QDBusConnection::sessionBus());
   PulseAudioEngine audioEngine;
-  SphinxSpeechRecognition speechRecognition(mainQueue);
   DiagnosticLog diagnosticLog(DiagnosticLog::defaultPath());
-  // After the queue and the log, which its last replies still use as it shuts down.
+  KeptRecordings keptRecordings(KeptRecordings::defaultFolder());
+  // After the queue, the log and the kept recordings, which its last replies still use as it
+  // shuts down.
   CurlHttpSession httpSession;
   LLMRefiner refiner(preferences, httpSession, mainQueue, diagnosticLog);
+  TranscriptionClient transcriptionClient(preferences, httpSession, mainQueue, diagnosticLog);
+  RecordingRetry recordingRetry(keptRecordings, transcriptionClient, mainQueue);
+  // Each language is recognised by its local model, the transcription service, or both.
+  SphinxSpeechRecognition localRecognition(mainQueue);
+  RoutedSpeechRecognition speechRecognition(localRecognition, preferences, transcriptionClient,
+                                            keptRecordings, mainQueue);
 
   auto keyMonitor =
       std::make_shared<KeyMonitor>(eventTap, mainQueue, TriggerKey::load(preferences));
@@ -125,6 +138,7 @@ int main(int argc, char* argv[]) {
           .textInjector =
               std::make_shared<TextInjector>(pasteboard, inputSources, keyboard, mainQueue),
           .refiner = refiner,
+          .recordingRetry = recordingRetry,
           .makeOverlayPanel =
               [] {
                 return std::make_shared<OverlayPanel>(
@@ -144,6 +158,12 @@ int main(int argc, char* argv[]) {
               [&preferences, &refiner] {
                 return std::make_shared<SettingsWindow>(preferences, refiner,
                                                         std::make_unique<QtSettingsView>());
+              },
+          .makeSpeechServiceSettingsWindow =
+              [&preferences, &transcriptionClient] {
+                return std::make_shared<SpeechServiceSettingsWindow>(
+                    preferences, transcriptionClient,
+                    std::make_unique<QtSpeechServiceSettingsView>());
               },
       });
 

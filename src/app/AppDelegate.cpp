@@ -18,7 +18,14 @@ constexpr std::string_view kKeyboardAccessSteps =
 }  // namespace
 
 AppDelegate::AppDelegate(Services services, Components components)
-    : services_(std::move(services)), components_(std::move(components)) {}
+    : services_(std::move(services)),
+      components_(std::move(components)),
+      deliveries_(std::make_shared<OrderedDeliveries>(
+          services_.mainQueue, [injector = components_.textInjector,
+                                &sounds = services_.sounds](const std::string& text) {
+            injector->inject(text);
+            sounds.play("Pop");
+          })) {}
 
 MenuItem::Action AppDelegate::menuAction(void (AppDelegate::*method)()) {
   return [weak = weak_from_this(), method](MenuItem&) {
@@ -41,9 +48,24 @@ SettingsWindowInterface& AppDelegate::settingsWindow() {
   return *settingsWindow_;
 }
 
+SpeechServiceSettingsWindowInterface& AppDelegate::speechServiceSettingsWindow() {
+  if (!speechServiceSettingsWindow_) {
+    speechServiceSettingsWindow_ = components_.makeSpeechServiceSettingsWindow();
+    // Which languages the service serves may have changed; no alert while the user is at it.
+    speechServiceSettingsWindow_->onChange = [weak = weak_from_this()] {
+      if (auto self = weak.lock()) self->components_.speechEngine->refreshRecognizer();
+    };
+  }
+  return *speechServiceSettingsWindow_;
+}
+
+std::string AppDelegate::selectedLocaleCode() const {
+  return services_.preferences.stringValue(prefs::kSelectedLocaleCode)
+      .value_or(std::string(kDefaultLocaleCode));
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
-  const auto code = services_.preferences.stringValue(prefs::kSelectedLocaleCode)
-                        .value_or(std::string(kDefaultLocaleCode));
+  const auto code = selectedLocaleCode();
   // "System Default" is stored as an empty code: give the engine the language the menu marks.
   components_.speechEngine->setLocale(code.empty() ? services_.workspace.currentLocaleIdentifier()
                                                    : code);
@@ -56,7 +78,10 @@ void AppDelegate::applicationDidFinishLaunching() {
   monitor.onKeyDown = weakly(&AppDelegate::triggerDown);
   monitor.onKeyUp = weakly(&AppDelegate::triggerUp);
   monitor.onChordKey = weakly(&AppDelegate::abandonRecording);
-  if (startKeyMonitor()) showStartupNotices();
+  if (startKeyMonitor()) {
+    showStartupNotices();
+    offerSpeechSetup();
+  }
 }
 
 void AppDelegate::handlePermissions(bool granted, std::optional<std::string> message) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,10 +13,13 @@
 
 #include "app/HotkeySettingsWindowInterface.h"
 #include "app/KeyMonitorInterface.h"
+#include "app/OrderedDeliveries.h"
 #include "app/OverlayPanelInterface.h"
+#include "app/RecordingRetryInterface.h"
 #include "app/RefinerInterface.h"
 #include "app/SettingsWindowInterface.h"
 #include "app/SpeechEngineInterface.h"
+#include "app/SpeechServiceSettingsWindowInterface.h"
 #include "app/TextInjectorInterface.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
@@ -51,9 +55,12 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
     std::shared_ptr<SpeechEngineInterface> speechEngine;
     std::shared_ptr<TextInjectorInterface> textInjector;
     RefinerInterface& refiner;
+    RecordingRetryInterface& recordingRetry;
     std::function<std::shared_ptr<OverlayPanelInterface>()> makeOverlayPanel;
     std::function<std::shared_ptr<HotkeySettingsWindowInterface>()> makeHotkeySettingsWindow;
     std::function<std::shared_ptr<SettingsWindowInterface>()> makeSettingsWindow;
+    std::function<std::shared_ptr<SpeechServiceSettingsWindowInterface>()>
+        makeSpeechServiceSettingsWindow;
   };
 
   AppDelegate(Services services, Components components);
@@ -82,18 +89,31 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void changeLanguage(MenuItem& sender);
   void toggleLLM();
   void openLLMSettings();
+  void openSpeechServiceSettings();
+  void retryLastRecording();
   void quit();
   void showAccessibilityAlert();
 
   OverlayPanelInterface& overlayPanel();
   HotkeySettingsWindowInterface& hotkeySettingsWindow();
   SettingsWindowInterface& settingsWindow();
+  SpeechServiceSettingsWindowInterface& speechServiceSettingsWindow();
 
  private:
+  using Place = OrderedDeliveries::Place;
+
   // A transcript sent for correction, and the utterance it belongs to.
   struct PendingRefinement {
     std::uint64_t utterance;
+    Place place;
     std::string transcript;
+  };
+  // An utterance a newer key-down replaced while the transcription service was still making
+  // its final text.
+  struct EarlierUtterance {
+    Place place;
+    std::string lastPartialResult;
+    std::shared_ptr<OneShotTimer> finalResultTimer;
   };
 
   template <typename... Args>
@@ -102,6 +122,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   bool startKeyMonitor();
   void showStartupNotices();
+  void offerSpeechSetup();
   void abandonRecording();
 
   void handlePartialResult(const std::string& text);
@@ -110,15 +131,21 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void handleAudioLevel(float level);
   void handleLocaleUnavailable(const std::string& message);
   void handlePermissions(bool granted, std::optional<std::string> message);
+  void handleEarlierResult(std::uint64_t recording, const std::string& text, bool isFinal);
+  void handleEarlierError(std::uint64_t recording, const std::string& message);
+  void finishEarlier(std::uint64_t recording, const std::optional<std::string>& finalText);
+  void detachUtterance();
+  void retryCompleted(Place place, std::uint64_t capsuleOwner, const TranscriptionResult& result);
 
   std::optional<std::string> closeUtterance();
   bool refinementConfigured() const;
   void startRefinement(const std::string& transcript);
   void refinementCompleted(std::uint64_t utterance, const RefineResult& result);
   void dismissOverlayIfCurrent(std::uint64_t utterance);
-  void dismissThenDeliver(double delay, std::uint64_t utterance, const std::string& text);
-  void scheduleDelivery(const std::string& text);
+  void dismissThenDeliver(double delay, std::uint64_t utterance, Place place,
+                          const std::string& text);
   void invalidateFinalResultTimer();
+  std::string selectedLocaleCode() const;
 
   Services services_;
   Components components_;
@@ -131,6 +158,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   std::shared_ptr<OverlayPanelInterface> overlayPanel_;
   std::shared_ptr<HotkeySettingsWindowInterface> hotkeySettingsWindow_;
   std::shared_ptr<SettingsWindowInterface> settingsWindow_;
+  std::shared_ptr<SpeechServiceSettingsWindowInterface> speechServiceSettingsWindow_;
 
   bool isEnabled_ = true;
   bool isRecording_ = false;
@@ -141,7 +169,12 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // recogniser result, a delayed dismissal, a refinement reply) must never act on a later one.
   std::uint64_t utterance_ = 0;
   bool utteranceOpen_ = false;  // its transcript is not finished yet
+  Place place_ = 0;             // the current utterance's place in the delivery line
+  // After key-up, when the transcription service makes the final text: how long it may take.
+  std::optional<double> remoteFinalResultWait_;
   std::optional<PendingRefinement> pendingRefinement_;
+  std::map<std::uint64_t, EarlierUtterance> earlierUtterances_;  // by recording number
+  std::shared_ptr<OrderedDeliveries> deliveries_;
 };
 
 template <typename... Args>

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -9,12 +10,14 @@ namespace vellotype {
 namespace {
 
 constexpr double kFinalResultWait = 2.0;
+// Past the service's own time limit, by which it has answered or failed.
+constexpr double kRemoteWaitMargin = 1.0;
 constexpr double kErrorDisplay = 1.5;
 constexpr double kRefinedTextDisplay = 1.0;
 constexpr double kRefineFailureDisplay = 1.5;
-constexpr double kDismissToInject = 0.1;
 
 constexpr std::string_view kListeningText = "Listening...";
+constexpr std::string_view kTranscribingText = "Transcribing...";
 constexpr std::string_view kRefiningText = "Refining...";
 constexpr std::string_view kErrorPrefix = "Error: ";
 constexpr std::string_view kRefinedPrefix = "\u2728 ";
@@ -36,6 +39,8 @@ void AppDelegate::setupSpeechCallbacks() {
   engine.onError = weakly(&AppDelegate::handleSpeechError);
   engine.onAudioLevel = weakly(&AppDelegate::handleAudioLevel);
   engine.onLocaleUnavailable = weakly(&AppDelegate::handleLocaleUnavailable);
+  engine.onEarlierResult = weakly(&AppDelegate::handleEarlierResult);
+  engine.onEarlierError = weakly(&AppDelegate::handleEarlierError);
 }
 
 void AppDelegate::handlePartialResult(const std::string& text) {
@@ -56,6 +61,15 @@ void AppDelegate::handleFinalResult(const std::string& text) {
 void AppDelegate::handleSpeechError(const std::string& message) {
   if (!utteranceOpen_) return;
   overlayPanel().updateText(concat(kErrorPrefix, message));
+  if (remoteFinalResultWait_) {
+    // No final text follows a failed transcription: the newest words go once the message has
+    // been read, not at the end of the whole wait for the service.
+    remoteFinalResultWait_.reset();
+    invalidateFinalResultTimer();
+    finalResultTimer_ = OneShotTimer::schedule(services_.mainQueue, kErrorDisplay,
+                                               weakly(&AppDelegate::finishTranscription));
+    return;
+  }
   services_.mainQueue.postAfter(kErrorDisplay, [weak = weak_from_this(), id = utterance_] {
     if (auto self = weak.lock()) self->dismissOverlayIfCurrent(id);
   });
@@ -70,21 +84,25 @@ void AppDelegate::handleLocaleUnavailable(const std::string& message) {
 void AppDelegate::triggerDown() {
   if (!isEnabled_ || isRecording_) return;
 
-  // Starting a new recording cancels the recognition of the previous utterance, so one still
-  // waiting for its final result is finished now with what it has rather than lost; its timer
-  // goes with it.
-  if (auto transcript = closeUtterance(); transcript && !transcript->empty()) {
-    scheduleDelivery(*transcript);
+  if (utteranceOpen_ && remoteFinalResultWait_) {
+    detachUtterance();
+  } else if (auto transcript = closeUtterance()) {
+    // Starting a new recording cancels the local recognition of the previous utterance, so one
+    // still waiting for its final result is finished now with what it has rather than lost; its
+    // timer goes with it.
+    deliveries_->fill(place_, *transcript);
   }
 
   components_.refiner.cancel();
   // The cancelled correction would report a failure into the new utterance's capsule; its
   // words are delivered unrefined instead, and its completion is ignored.
   if (pendingRefinement_) {
-    scheduleDelivery(std::exchange(pendingRefinement_, std::nullopt)->transcript);
+    auto pending = *std::exchange(pendingRefinement_, std::nullopt);
+    deliveries_->fill(pending.place, std::move(pending.transcript));
   }
 
   ++utterance_;
+  place_ = deliveries_->reserve();
   utteranceOpen_ = true;
   isRecording_ = true;
   lastPartialResult_.clear();
@@ -101,6 +119,7 @@ void AppDelegate::abandonRecording() {
   overlayPanel().dismiss();
   isRecording_ = false;
   utteranceOpen_ = false;
+  deliveries_->fill(place_, "");
   updateStatusIcon(false);
 }
 
@@ -108,9 +127,58 @@ void AppDelegate::triggerUp() {
   if (!isRecording_) return;
   isRecording_ = false;
   updateStatusIcon(false);
-  components_.speechEngine->stopRecording();
-  finalResultTimer_ = OneShotTimer::schedule(services_.mainQueue, kFinalResultWait,
-                                             weakly(&AppDelegate::finishTranscription));
+  auto& engine = *components_.speechEngine;
+  engine.stopRecording();
+  remoteFinalResultWait_ = engine.remoteFinalResultWait();
+  double wait = kFinalResultWait;
+  if (remoteFinalResultWait_) {
+    wait = std::max(wait, *remoteFinalResultWait_ + kRemoteWaitMargin);
+    // "Listening..." would say the key is still being heard.
+    if (lastPartialResult_.empty()) overlayPanel().updateText(std::string(kTranscribingText));
+  }
+  finalResultTimer_ =
+      OneShotTimer::schedule(services_.mainQueue, wait, weakly(&AppDelegate::finishTranscription));
+}
+
+void AppDelegate::detachUtterance() {
+  // The service answers or fails within its own time limit; this timer is the last resort.
+  const auto wait = *remoteFinalResultWait_ + kRemoteWaitMargin;
+  invalidateFinalResultTimer();
+  const auto recording = components_.speechEngine->currentRecording();
+  earlierUtterances_[recording] = {
+      place_, std::exchange(lastPartialResult_, ""),
+      OneShotTimer::schedule(services_.mainQueue, wait, [weak = weak_from_this(), recording] {
+        if (auto self = weak.lock()) self->finishEarlier(recording, std::nullopt);
+      })};
+  utteranceOpen_ = false;
+  remoteFinalResultWait_.reset();
+}
+
+void AppDelegate::handleEarlierResult(std::uint64_t recording, const std::string& text,
+                                      bool isFinal) {
+  if (isFinal) {
+    finishEarlier(recording, text);
+  } else if (const auto found = earlierUtterances_.find(recording);
+             found != earlierUtterances_.end()) {
+    found->second.lastPartialResult = text;
+  }
+}
+
+void AppDelegate::handleEarlierError(std::uint64_t recording, const std::string&) {
+  // The capsule belongs to the newer utterance; the recording is kept for a retry.
+  finishEarlier(recording, std::nullopt);
+}
+
+void AppDelegate::finishEarlier(std::uint64_t recording,
+                                const std::optional<std::string>& finalText) {
+  const auto found = earlierUtterances_.find(recording);
+  if (found == earlierUtterances_.end()) return;
+  auto earlier = std::move(found->second);
+  earlierUtterances_.erase(found);
+  earlier.finalResultTimer->invalidate();
+  // Not corrected: a newer utterance has the capsule and the correction service by now.
+  deliveries_->fill(earlier.place, text::trimmingWhitespaceAndNewlines(
+                                       finalText.value_or(earlier.lastPartialResult)));
 }
 
 void AppDelegate::finishTranscription() {
@@ -120,6 +188,7 @@ void AppDelegate::finishTranscription() {
   if (transcript->empty()) {
     overlayPanel().dismiss();
     lastPartialResult_.clear();
+    deliveries_->fill(place_, "");
     return;
   }
   if (refinementConfigured()) {
@@ -127,12 +196,13 @@ void AppDelegate::finishTranscription() {
     return;
   }
   overlayPanel().dismiss();
-  scheduleDelivery(*transcript);
+  deliveries_->fill(place_, *transcript);
   lastPartialResult_.clear();
 }
 
 std::optional<std::string> AppDelegate::closeUtterance() {
   invalidateFinalResultTimer();
+  remoteFinalResultWait_.reset();
   if (!utteranceOpen_) return std::nullopt;
   utteranceOpen_ = false;
   return text::trimmingWhitespaceAndNewlines(lastPartialResult_);
@@ -146,7 +216,7 @@ bool AppDelegate::refinementConfigured() const {
 
 void AppDelegate::startRefinement(const std::string& transcript) {
   // Recorded before the request: the refiner may complete inside refine().
-  pendingRefinement_ = PendingRefinement{utterance_, transcript};
+  pendingRefinement_ = PendingRefinement{utterance_, place_, transcript};
   overlayPanel().waveformView().setIsAnimating(false);
   overlayPanel().updateText(std::string(kRefiningText));
   components_.refiner.refine(
@@ -159,22 +229,23 @@ void AppDelegate::refinementCompleted(std::uint64_t utterance, const RefineResul
   // A newer key-down has already cancelled this correction and delivered the raw words.
   if (!pendingRefinement_ || pendingRefinement_->utterance != utterance) return;
   const std::string transcript = std::move(pendingRefinement_->transcript);
+  const auto place = pendingRefinement_->place;
   pendingRefinement_.reset();
 
   if (const auto* refined = std::get_if<std::string>(&result)) {
     const std::string& text = refined->empty() ? transcript : *refined;
     if (text::canonicallyEqual(text, transcript)) {
       overlayPanel().dismiss();
-      scheduleDelivery(text);
+      deliveries_->fill(place, text);
     } else {
       overlayPanel().updateText(concat(kRefinedPrefix, text));
-      dismissThenDeliver(kRefinedTextDisplay, utterance, text);
+      dismissThenDeliver(kRefinedTextDisplay, utterance, place, text);
     }
   } else {
     const auto& description = std::get<RefinerError>(result).localizedDescription();
     services_.systemLog.log(concat(kRefineFailedLogPrefix, description));
     overlayPanel().updateText(concat(kRefineFailedPrefix, description));
-    dismissThenDeliver(kRefineFailureDisplay, utterance, transcript);
+    dismissThenDeliver(kRefineFailureDisplay, utterance, place, transcript);
   }
   lastPartialResult_.clear();
 }
@@ -184,22 +255,51 @@ void AppDelegate::dismissOverlayIfCurrent(std::uint64_t utterance) {
   if (utterance == utterance_) overlayPanel().dismiss();
 }
 
-void AppDelegate::dismissThenDeliver(double delay, std::uint64_t utterance,
+void AppDelegate::dismissThenDeliver(double delay, std::uint64_t utterance, Place place,
                                      const std::string& text) {
-  services_.mainQueue.postAfter(delay, [self = shared_from_this(), utterance, text] {
+  services_.mainQueue.postAfter(delay, [self = shared_from_this(), utterance, place, text] {
     self->dismissOverlayIfCurrent(utterance);
-    self->scheduleDelivery(text);
+    self->deliveries_->fill(place, text);
   });
 }
 
-void AppDelegate::scheduleDelivery(const std::string& text) {
-  // Holds the injector itself, not the application object: once the user's words are
-  // accepted for delivery they are delivered.
-  services_.mainQueue.postAfter(
-      kDismissToInject, [injector = components_.textInjector, &sounds = services_.sounds, text] {
-        injector->inject(text);
-        sounds.play("Pop");
+void AppDelegate::retryLastRecording() {
+  const auto place = deliveries_->reserve();
+  // The capsule is the retry's, unless an utterance is still using it, and until a new one
+  // takes it.
+  const bool capsuleInUse = isRecording_ || utteranceOpen_ || pendingRefinement_;
+  const auto capsuleOwner = capsuleInUse ? 0 : ++utterance_;
+  const bool started = components_.recordingRetry.retryLastRecording(
+      [weak = weak_from_this(), place, capsuleOwner](const TranscriptionResult& result) {
+        if (auto self = weak.lock()) self->retryCompleted(place, capsuleOwner, result);
       });
+  if (!started) {
+    deliveries_->fill(place, "");
+    showAlert("No Recording to Retry",
+              "Vellotype keeps a recording when the speech service cannot transcribe it. There "
+              "is none to send again.");
+    return;
+  }
+  if (capsuleOwner) {
+    overlayPanel().show(std::string(kTranscribingText));
+    overlayPanel().waveformView().setIsAnimating(false);
+  }
+}
+
+void AppDelegate::retryCompleted(Place place, std::uint64_t capsuleOwner,
+                                 const TranscriptionResult& result) {
+  const auto* text = std::get_if<std::string>(&result);
+  deliveries_->fill(place, text ? *text : "");
+  if (!capsuleOwner) return;
+  if (text) {
+    dismissOverlayIfCurrent(capsuleOwner);
+    return;
+  }
+  if (capsuleOwner != utterance_) return;
+  overlayPanel().updateText(concat(kErrorPrefix, std::get<TranscriptionError>(result).description));
+  services_.mainQueue.postAfter(kErrorDisplay, [weak = weak_from_this(), capsuleOwner] {
+    if (auto self = weak.lock()) self->dismissOverlayIfCurrent(capsuleOwner);
+  });
 }
 
 void AppDelegate::invalidateFinalResultTimer() {

@@ -37,11 +37,11 @@ void AppDelegate::setupStatusBar() {
   hotkeyMenuItem_ = std::make_shared<MenuItem>("", menuAction(&AppDelegate::openHotkeySettings));
   updateHotkeyMenuItemTitle();
   menu->addItem(hotkeyMenuItem_);
+  menu->addItem("Retry Last Recording", menuAction(&AppDelegate::retryLastRecording));
   menu->addSeparator();
 
   auto languageMenu = std::make_shared<Menu>("Language");
-  const auto selected =
-      services_.preferences.stringValue(prefs::kSelectedLocaleCode).value_or("zh-CN");
+  const auto selected = selectedLocaleCode();
   for (const auto& language : kLanguages) {
     auto item = std::make_shared<MenuItem>(std::string(language.displayName),
                                            weakly(&AppDelegate::changeLanguage));
@@ -50,6 +50,8 @@ void AppDelegate::setupStatusBar() {
     languageItems_.push_back(item);
     languageMenu->addItem(std::move(item));
   }
+  languageMenu->addSeparator();
+  languageMenu->addItem("Speech Service...", menuAction(&AppDelegate::openSpeechServiceSettings));
   menu->addItem("Language").setSubmenu(std::move(languageMenu));
 
   auto llmMenu = std::make_shared<Menu>("LLM Refinement");
@@ -134,6 +136,37 @@ void AppDelegate::toggleLLM() {
 void AppDelegate::openLLMSettings() {
   settingsWindow().makeKeyAndOrderFront();
   services_.application.activateIgnoringOtherApps();
+}
+
+void AppDelegate::openSpeechServiceSettings() {
+  speechServiceSettingsWindow().makeKeyAndOrderFront();
+  services_.application.activateIgnoringOtherApps();
+}
+
+void AppDelegate::offerSpeechSetup() {
+  if (components_.speechEngine->hasRecognizer()) return;
+  const auto code = selectedLocaleCode();
+  std::string name = code.empty() ? services_.workspace.currentLocaleIdentifier() : code;
+  for (const auto& language : kLanguages) {
+    if (!code.empty() && language.code == code) name = language.displayName;
+  }
+  // Said once at start rather than found out at the first press, when the words would be lost.
+  const auto choice = services_.alerts.runModal(
+      {.messageText = "Set Up Speech Recognition",
+       .informativeText =
+           "Vellotype cannot recognise " + name +
+           " yet: no speech model for it is installed on this computer, and no speech service "
+           "is set up for it.\n\nSet up a speech service (a hosted one, or a Whisper server on "
+           "this computer), or use English (US), which is recognised on this computer.",
+       .style = Alert::Style::warning,
+       .buttons = {"Set Up Speech Service...", "Use English (US)", "Later"}});
+  if (choice == 0) {
+    openSpeechServiceSettings();
+  } else if (choice == 1) {
+    for (const auto& item : languageItems_) {
+      if (item->representedObject() == "en-US") changeLanguage(*item);
+    }
+  }
 }
 
 }  // namespace vellotype

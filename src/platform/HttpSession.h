@@ -19,6 +19,8 @@ struct HttpRequest {
   std::string body;
   // Without a byte arriving for this long, the request fails.
   double timeoutSeconds = 60;
+  // The whole exchange, upload included, must end within this; zero: no such limit.
+  double totalTimeoutSeconds = 0;
   // A longer reply body is not kept: the outcome says so instead.
   std::size_t maxBodyBytes = 8 << 20;
 };
@@ -28,6 +30,10 @@ struct HttpOutcome {
   std::optional<std::string> error;
   std::optional<std::string> body;  // absent when the reply had none
   bool bodyTooLarge = false;
+  // One of the two time limits ran out; `error` then says which.
+  bool timedOut = false;
+  // The reply's HTTP status, 0 when no reply came.
+  long statusCode = 0;
 };
 
 class HttpTask {

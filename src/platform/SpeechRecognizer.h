@@ -27,6 +27,9 @@ class RecognitionTask {
   virtual ~RecognitionTask() = default;
   // Nothing more is delivered once this returns.
   virtual void cancel() = 0;
+  // Once the audio has ended and while a transcription service works on it: how long its final
+  // result may still take. Nothing for a recogniser on this computer, or once it has finished.
+  virtual std::optional<double> remoteFinalResultWait() const { return std::nullopt; }
 };
 
 class SpeechRecognizer {

@@ -1,13 +1,12 @@
 #include "refinement/DiagnosticLog.h"
 
 #include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <string>
+
+#include "files/PrivateFiles.h"
 
 namespace vellotype {
 namespace {
@@ -21,24 +20,12 @@ std::string utcTimestamp() {
   return text;
 }
 
-// Makes the folder and any missing parents private to the user, as the XDG rules ask.
-void makePrivateFolders(const std::filesystem::path& folder) {
-  if (folder.empty() || std::filesystem::exists(folder)) return;
-  makePrivateFolders(folder.parent_path());
-  ::mkdir(folder.c_str(), 0700);
-}
-
 }  // namespace
 
 DiagnosticLog::DiagnosticLog(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::filesystem::path DiagnosticLog::defaultPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  // The XDG rules ignore a relative path.
-  if (state && state[0] == '/') return std::filesystem::path(state) / "Vellotype.log";
-  const passwd* user = getpwuid(getuid());
-  const std::filesystem::path home = user && user->pw_dir ? user->pw_dir : "/";
-  return home / ".local" / "state" / "Vellotype.log";
+  return files::userStateHome() / "Vellotype.log";
 }
 
 void DiagnosticLog::logToFile(std::string_view message) {
@@ -47,7 +34,7 @@ void DiagnosticLog::logToFile(std::string_view message) {
   line += '\n';
 
   const std::lock_guard lock(mutex_);
-  makePrivateFolders(file_.parent_path());
+  files::makePrivateFolders(file_.parent_path());
   // Transcripts are private: only the user may read the log.
   const int fd = ::open(file_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return;

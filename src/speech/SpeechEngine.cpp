@@ -6,9 +6,11 @@
 namespace vellotype {
 namespace {
 
-// Where the recogniser's models come from is what a user must act on when one is missing.
-constexpr const char* kModelHelp =
-    "Install a speech model for it in ~/.local/share/Vellotype/models/ (the README says how).";
+// The two ways a language can be recognised are what a user must act on when neither is there.
+constexpr const char* kRecognizerHelp =
+    "To use it, set up a speech service under Language \u2192 Speech Service... (a hosted one, "
+    "or a Whisper server on this computer), or install a speech model for it in "
+    "~/.local/share/Vellotype/models/. The README says how.";
 
 std::string authorizationRefusal(int status) {
   switch (status) {
@@ -35,10 +37,18 @@ SpeechEngine::SpeechEngine(AudioEngine& audioEngine, SpeechRecognition& recognit
 
 void SpeechEngine::setLocale(const std::string& localeIdentifier) {
   locale_ = localeIdentifier;
+  // Dropped first, so that choosing a language again loads its model afresh.
+  speechRecognizer_.reset();
   speechRecognizer_ = recognition_.recognizer(locale_);
   if (!speechRecognizer_ && onLocaleUnavailable) {
-    onLocaleUnavailable("Speech recognition is not supported for " + locale_ + ". " + kModelHelp);
+    onLocaleUnavailable("Speech recognition is not supported for " + locale_ + ". " +
+                        kRecognizerHelp);
   }
+}
+
+void SpeechEngine::refreshRecognizer() {
+  // Kept while the new one is made, so that a model already loaded is used again.
+  speechRecognizer_ = recognition_.recognizer(locale_);
 }
 
 void SpeechEngine::requestPermissions(PermissionCompletion completion) {
@@ -66,8 +76,14 @@ void SpeechEngine::requestPermissions(PermissionCompletion completion) {
 }
 
 void SpeechEngine::startRecording() {
-  if (recognitionTask_) recognitionTask_->cancel();
+  if (recognitionTask_ && recognitionTask_->remoteFinalResultWait()) {
+    // Its words are on their way from the service: nothing the user said may be lost.
+    earlierTasks_[recording_] = recognitionTask_;
+  } else if (recognitionTask_) {
+    recognitionTask_->cancel();
+  }
   recognitionTask_.reset();
+  ++recording_;
 
   if (!speechRecognizer_ || !speechRecognizer_->isAvailable()) {
     if (onError) onError("Speech recognizer not available for " + locale_);
@@ -79,9 +95,10 @@ void SpeechEngine::startRecording() {
   request->setAddsPunctuation(true);
   recognitionRequest_ = request;
   recognitionTask_ = speechRecognizer_->recognitionTask(
-      request, [weak = weak_from_this()](const std::optional<RecognitionResult>& result,
-                                         const std::optional<RecognitionError>& error) {
-        if (auto self = weak.lock()) self->handleResult(result, error);
+      request, [weak = weak_from_this(), recording = recording_](
+                   const std::optional<RecognitionResult>& result,
+                   const std::optional<RecognitionError>& error) {
+        if (auto self = weak.lock()) self->handleResult(recording, result, error);
       });
 
   // The tap keeps its own recording's request: its last buffers belong there even once a newer
@@ -110,6 +127,10 @@ void SpeechEngine::stopRecording() {
   if (recognitionRequest_) recognitionRequest_->endAudio();
 }
 
+std::optional<double> SpeechEngine::remoteFinalResultWait() const {
+  return recognitionTask_ ? recognitionTask_->remoteFinalResultWait() : std::nullopt;
+}
+
 void SpeechEngine::cancelRecording() {
   if (recognitionTask_) recognitionTask_->cancel();
   cleanup();
@@ -123,13 +144,29 @@ void SpeechEngine::cleanup() {
   recognitionTask_.reset();
 }
 
-void SpeechEngine::handleResult(const std::optional<RecognitionResult>& result,
+void SpeechEngine::handleResult(std::uint64_t recording,
+                                const std::optional<RecognitionResult>& result,
                                 const std::optional<RecognitionError>& error) {
+  if (recording != recording_) {
+    handleEarlierResult(recording, result, error);
+    return;
+  }
   if (result) {
     const auto& report = result->isFinal ? onFinalResult : onPartialResult;
     if (report) report(result->formattedString);
   }
   if (error && error->code != kCancelledErrorCode && onError) onError(error->localizedDescription);
+}
+
+void SpeechEngine::handleEarlierResult(std::uint64_t recording,
+                                       const std::optional<RecognitionResult>& result,
+                                       const std::optional<RecognitionError>& error) {
+  if (result && onEarlierResult)
+    onEarlierResult(recording, result->formattedString, result->isFinal);
+  if (error && error->code != kCancelledErrorCode && onEarlierError) {
+    onEarlierError(recording, error->localizedDescription);
+  }
+  if (error || (result && result->isFinal)) earlierTasks_.erase(recording);
 }
 
 std::optional<float> SpeechEngine::level(const AudioBuffer& buffer) {

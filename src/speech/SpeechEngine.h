@@ -4,6 +4,7 @@
 // loudness. Main thread only, except the audio tap, which runs on the capture thread and hands
 // its level to the main queue. Owned through a shared_ptr by the composition root.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,9 +28,13 @@ class SpeechEngine : public SpeechEngineInterface,
                std::string localeIdentifier);
 
   void setLocale(const std::string& localeIdentifier) override;
+  bool hasRecognizer() const override { return speechRecognizer_ != nullptr; }
+  void refreshRecognizer() override;
   void requestPermissions(PermissionCompletion completion) override;
   void startRecording() override;
   void stopRecording() override;
+  std::uint64_t currentRecording() const override { return recording_; }
+  std::optional<double> remoteFinalResultWait() const override;
   void cancelRecording() override;
 
   // The loudness of a buffer from 0 (−50 dB and below) to 1 (−10 dB and above), linear in
@@ -38,8 +43,10 @@ class SpeechEngine : public SpeechEngineInterface,
 
  private:
   void cleanup();
-  void handleResult(const std::optional<RecognitionResult>& result,
+  void handleResult(std::uint64_t recording, const std::optional<RecognitionResult>& result,
                     const std::optional<RecognitionError>& error);
+  void handleEarlierResult(std::uint64_t recording, const std::optional<RecognitionResult>& result,
+                           const std::optional<RecognitionError>& error);
 
   AudioEngine& audioEngine_;
   SpeechRecognition& recognition_;
@@ -48,6 +55,9 @@ class SpeechEngine : public SpeechEngineInterface,
   std::shared_ptr<SpeechRecognizer> speechRecognizer_;
   std::shared_ptr<RecognitionRequest> recognitionRequest_;
   std::shared_ptr<RecognitionTask> recognitionTask_;
+  std::uint64_t recording_ = 0;
+  // Replaced recordings whose final transcript is still on its way, by number.
+  std::map<std::uint64_t, std::shared_ptr<RecognitionTask>> earlierTasks_;
 };
 
 }  // namespace vellotype

@@ -10,6 +10,7 @@
 #include "fakes/FakeKeyMonitor.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/FakeRecordingRetry.h"
 #include "fakes/FakeRefiner.h"
 #include "fakes/FakeSettingsWindow.h"
 #include "fakes/FakeSounds.h"
@@ -34,11 +35,17 @@ struct AppHarness {
             .speechEngine = speech,
             .textInjector = std::make_shared<FakeTextInjector>(log),
             .refiner = refiner,
+            .recordingRetry = retry,
             .makeOverlayPanel =
                 [this] { return overlay = std::make_shared<FakeOverlayPanel>(log); },
             .makeHotkeySettingsWindow =
                 [this] { return hotkeyWindow = std::make_shared<FakeHotkeySettingsWindow>(log); },
             .makeSettingsWindow = [this] { return std::make_shared<FakeSettingsWindow>(log); },
+            .makeSpeechServiceSettingsWindow =
+                [this] {
+                  return speechServiceWindow =
+                             std::make_shared<FakeSpeechServiceSettingsWindow>(log);
+                },
         });
     if (launched) app->applicationDidFinishLaunching();
   }
@@ -80,10 +87,12 @@ struct AppHarness {
   FakeApplication application{log};
   FakeWorkspace workspace{log};
   FakeRefiner refiner{log, queue};
+  FakeRecordingRetry retry{log, queue};
   std::shared_ptr<FakeKeyMonitor> keyMonitor = std::make_shared<FakeKeyMonitor>(log);
   std::shared_ptr<FakeSpeechEngine> speech = std::make_shared<FakeSpeechEngine>(log);
   std::shared_ptr<FakeOverlayPanel> overlay;
   std::shared_ptr<FakeHotkeySettingsWindow> hotkeyWindow;
+  std::shared_ptr<FakeSpeechServiceSettingsWindow> speechServiceWindow;
   std::shared_ptr<AppDelegate> app;
 };
 

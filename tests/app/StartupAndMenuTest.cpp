@@ -26,14 +26,15 @@ TEST(Startup, FirstLaunchRunsInOrderAndShowsTheDefaults) {
               ElementsAre("speech: locale zh-CN", "app: mainMenu", "statusImage: Voice Input",
                           "speech: requestPermissions", "keyMonitor: start"));
   const auto& menu = *h.statusBar.menu;
-  EXPECT_THAT(titles(menu), ElementsAre("Enabled", "Hotkey: Control...", "---", "Language",
-                                        "LLM Refinement", "---", "Quit Vellotype"));
+  EXPECT_THAT(titles(menu),
+              ElementsAre("Enabled", "Hotkey: Control...", "Retry Last Recording", "---",
+                          "Language", "LLM Refinement", "---", "Quit Vellotype"));
   EXPECT_THAT(titles(menu, true), ElementsAre("Enabled"));
   const auto& languages = *h.menuItem({"Language"}).submenu();
-  EXPECT_THAT(
-      titles(languages),
-      ElementsAre("System Default", "English (US)", "\u4e2d\u6587 (\u7b80\u4f53)",
-                  "\u4e2d\u6587 (\u7e41\u9ad4)", "\u65e5\u672c\u8a9e", "\ud55c\uad6d\uc5b4"));
+  EXPECT_THAT(titles(languages),
+              ElementsAre("System Default", "English (US)", "\u4e2d\u6587 (\u7b80\u4f53)",
+                          "\u4e2d\u6587 (\u7e41\u9ad4)", "\u65e5\u672c\u8a9e", "\ud55c\uad6d\uc5b4",
+                          "---", "Speech Service..."));
   EXPECT_THAT(titles(languages, true), ElementsAre("\u4e2d\u6587 (\u7b80\u4f53)"));
   EXPECT_EQ(h.menuItem({"LLM Refinement", "Enabled"}).state(), State::off);
   EXPECT_THAT(h.alerts.shown, IsEmpty());

@@ -1,7 +1,8 @@
 #pragma once
-// Records "settingsWindow: show".
+// Records "settingsWindow: show", or "<name>: show" for the speech service's window.
 
 #include "app/SettingsWindowInterface.h"
+#include "app/SpeechServiceSettingsWindowInterface.h"
 #include "fakes/CallLog.h"
 
 namespace vellotype {
@@ -10,6 +11,12 @@ class FakeSettingsWindow : public SettingsWindowInterface, Recorder {
  public:
   using Recorder::Recorder;
   void makeKeyAndOrderFront() override { log_.record("settingsWindow: show"); }
+};
+
+class FakeSpeechServiceSettingsWindow : public SpeechServiceSettingsWindowInterface, Recorder {
+ public:
+  using Recorder::Recorder;
+  void makeKeyAndOrderFront() override { log_.record("speechServiceWindow: show"); }
 };
 
 }  // namespace vellotype

@@ -97,8 +97,9 @@ TEST_F(SpeechEngineTest, WithoutARecogniserStartingFailsOnceAndEachAssignmentIsR
   engine->setLocale("ko-KR");
   engine->startRecording();
   const std::string unsupported =
-      "Speech recognition is not supported for ko-KR. Install a speech model for it in "
-      "~/.local/share/Vellotype/models/ (the README says how).";
+      "Speech recognition is not supported for ko-KR. To use it, set up a speech service under "
+      "Language \u2192 Speech Service... (a hosted one, or a Whisper server on this computer), or "
+      "install a speech model for it in ~/.local/share/Vellotype/models/. The README says how.";
   EXPECT_THAT(reports, ElementsAre("error Speech recognizer not available for en-US", unsupported,
                                    unsupported, "error Speech recognizer not available for ko-KR"));
   EXPECT_THAT(log.calls(), IsEmpty()) << "no audio";

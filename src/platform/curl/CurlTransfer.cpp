@@ -8,7 +8,7 @@ namespace {
 
 // Zero, negative and NaN mean no limit, as curl's own timeouts do; the cap keeps the deadline
 // within the clock's range.
-std::optional<CurlTransfer::Clock::duration> idleLimitOf(double seconds) {
+std::optional<CurlTransfer::Clock::duration> limitOf(double seconds) {
   constexpr double kLongest = 365.0 * 24 * 3600;
   if (!(seconds > 0)) return std::nullopt;
   return std::chrono::duration_cast<CurlTransfer::Clock::duration>(
@@ -22,7 +22,7 @@ CurlTransfer::CurlTransfer(HttpRequest request, HttpSession::Handler handler,
     : request_(std::move(request)),
       handler_(std::move(handler)),
       multi_(std::move(multi)),
-      idleLimit_(idleLimitOf(request_.timeoutSeconds)) {
+      idleLimit_(limitOf(request_.timeoutSeconds)) {
   configure();
 }
 
@@ -78,6 +78,10 @@ void CurlTransfer::configure() {
       return;
     }
   }
+  if (const auto total = limitOf(request_.totalTimeoutSeconds)) {
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS,
+                     long(std::chrono::duration_cast<std::chrono::milliseconds>(*total).count()));
+  }
   if (!request_.body.empty() || request_.method == "POST") {
     curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request_.body.size()));
     curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, request_.body.c_str());
@@ -104,9 +108,12 @@ void CurlTransfer::complete(CURLcode result) {
     outcome.bodyTooLarge = true;
   } else if (result != CURLE_OK) {
     outcome.error = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result);
+    outcome.timedOut = result == CURLE_OPERATION_TIMEDOUT;
   } else if (!body_.empty()) {
     outcome.body = std::move(body_);
   }
+  if (easy_ && !outcome.error)
+    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &outcome.statusCode);
   body_ = std::string();
   auto handler = std::exchange(handler_, nullptr);
   if (handler) handler(outcome);

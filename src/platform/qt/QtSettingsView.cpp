@@ -14,7 +14,6 @@ namespace vellotype {
 namespace {
 
 constexpr int kContentWidth = 480;
-constexpr int kContentHeight = 220;
 constexpr int kMinFieldWidth = 300;
 constexpr int kMargin = 20;
 constexpr int kRowSpacing = 12;
@@ -33,28 +32,24 @@ QColor qColor(const Color& color) {
 
 }  // namespace
 
-QtSettingsView::QtSettingsView()
+QtSettingsView::QtSettingsView(const QString& title, int height)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
+      grid_(new QGridLayout),
       status_(new QtTruncatingLabel(this)),
       test_(new QPushButton("Test", this)),
       save_(new QPushButton("Save", this)) {
-  setWindowTitle("LLM Refinement Settings");
-  setFixedSize(kContentWidth, kContentHeight);
+  setWindowTitle(title);
+  setFixedSize(kContentWidth, height);
 
-  auto* grid = new QGridLayout;
-  grid->setVerticalSpacing(kRowSpacing);
-  grid->setHorizontalSpacing(kColumnSpacing);
+  grid_->setVerticalSpacing(kRowSpacing);
+  grid_->setHorizontalSpacing(kColumnSpacing);
   for (std::size_t row = 0; row < fields_.size(); ++row) {
-    auto* label = new QLabel(kLabels[row], this);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     fields_[row] = new QLineEdit(this);
     fields_[row]->setMinimumWidth(kMinFieldWidth);
-    label->setBuddy(fields_[row]);
-    grid->addWidget(label, int(row), 0);
-    grid->addWidget(fields_[row], int(row), 1);
+    addRow(kLabels[row], fields_[row]);
   }
-  grid->setColumnStretch(1, 1);
+  grid_->setColumnStretch(1, 1);
 
   QFont statusFont = QGuiApplication::font();
   statusFont.setPixelSize(kStatusFontSize);
@@ -70,7 +65,7 @@ QtSettingsView::QtSettingsView()
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
   column->setSpacing(kMargin);
-  column->addLayout(grid);
+  column->addLayout(grid_);
   column->addLayout(buttons);
   column->addStretch(1);
 
@@ -80,6 +75,15 @@ QtSettingsView::QtSettingsView()
   connect(save_, &QPushButton::clicked, this, [this] {
     if (onSave) onSave();
   });
+}
+
+void QtSettingsView::addRow(const QString& text, QWidget* widget) {
+  auto* label = new QLabel(text, this);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setBuddy(widget);
+  const int row = grid_->rowCount();
+  grid_->addWidget(label, row, 0);
+  grid_->addWidget(widget, row, 1);
 }
 
 std::string QtSettingsView::text(Field which) const { return field(which).text().toStdString(); }

@@ -1,7 +1,9 @@
 #pragma once
 // The correction service's settings window on the desktop: a fixed-size window with three
-// fields, a status line, Test and Save. Main thread only; owned by the settings window's logic.
+// fields, a status line, Test and Save; the speech service's window adds rows to it. Main thread
+// only; owned by the settings window's logic.
 
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -12,9 +14,9 @@
 
 namespace vellotype {
 
-class QtSettingsView : public QWidget, public SettingsView {
+class QtSettingsView : public QWidget, public virtual SettingsView {
  public:
-  QtSettingsView();
+  QtSettingsView() : QtSettingsView("LLM Refinement Settings", kContentHeight) {}
 
   std::string text(Field field) const override;
   void setText(Field field, const std::string& text) override;
@@ -29,10 +31,19 @@ class QtSettingsView : public QWidget, public SettingsView {
   QPushButton& testButton() const { return *test_; }
   QPushButton& saveButton() const { return *save_; }
 
+  static constexpr int kContentHeight = 220;
+  // The height of one more row: a field and the spacing above it.
+  static constexpr int kRowHeight = 42;
+
  protected:
+  QtSettingsView(const QString& title, int height);
+  // A labelled row below the fields.
+  void addRow(const QString& label, QWidget* widget);
+
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  QGridLayout* grid_;
   std::array<QLineEdit*, 3> fields_{};
   QtTruncatingLabel* status_;
   QPushButton* test_;

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sphinx/SpeechAudioConverter.h"
+#include "platform/recognition/SpeechAudioConverter.h"
 #include "platform/sphinx/SphinxDecoder.h"
 #include "platform/sphinx/SphinxRecognitionTask.h"
 #include "platform/sphinx/SphinxRecognizer.h"

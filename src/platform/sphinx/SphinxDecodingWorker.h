@@ -15,7 +15,7 @@
 #include "platform/MainQueue.h"
 #include "platform/SpeechRecognizer.h"
 #include "platform/sphinx/SphinxModelFiles.h"
-#include "platform/sphinx/TranscriptFormatter.h"
+#include "text/TranscriptFormatter.h"
 
 namespace vellotype {
 

@@ -2,7 +2,7 @@
 
 namespace vellotype {
 
-SphinxRecognitionTask::SphinxRecognitionTask(std::shared_ptr<SphinxRecognitionRequest> request,
+SphinxRecognitionTask::SphinxRecognitionTask(std::shared_ptr<BufferedRecognitionRequest> request,
                                              SpeechRecognizer::ResultHandler handler)
     : request_(std::move(request)),
       reportsPartialResults_(request_ && request_->shouldReportPartialResults()),

@@ -8,14 +8,14 @@
 #include <optional>
 
 #include "platform/SpeechRecognizer.h"
-#include "platform/sphinx/SphinxRecognitionRequest.h"
+#include "platform/recognition/BufferedRecognitionRequest.h"
 
 namespace vellotype {
 
 class SphinxRecognitionTask : public RecognitionTask {
  public:
   // The request's options are read now, on the main thread, so the worker never reads them.
-  SphinxRecognitionTask(std::shared_ptr<SphinxRecognitionRequest> request,
+  SphinxRecognitionTask(std::shared_ptr<BufferedRecognitionRequest> request,
                         SpeechRecognizer::ResultHandler handler);
 
   // Main thread. Also drops the request's audio and wakes the worker so it leaves the utterance.
@@ -23,7 +23,7 @@ class SphinxRecognitionTask : public RecognitionTask {
   bool isCancelled() const { return cancelled_; }
 
   // For the worker; null when the request did not come from SphinxSpeechRecognition.
-  SphinxRecognitionRequest* request() const { return request_.get(); }
+  BufferedRecognitionRequest* request() const { return request_.get(); }
   bool reportsPartialResults() const { return reportsPartialResults_; }
   bool addsPunctuation() const { return addsPunctuation_; }
 
@@ -33,7 +33,7 @@ class SphinxRecognitionTask : public RecognitionTask {
                const std::optional<RecognitionError>& error);
 
  private:
-  const std::shared_ptr<SphinxRecognitionRequest> request_;
+  const std::shared_ptr<BufferedRecognitionRequest> request_;
   const bool reportsPartialResults_;
   const bool addsPunctuation_;
   std::atomic<bool> cancelled_ = false;

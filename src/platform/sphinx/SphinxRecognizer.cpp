@@ -1,7 +1,7 @@
 #include "platform/sphinx/SphinxRecognizer.h"
 
+#include "platform/recognition/BufferedRecognitionRequest.h"
 #include "platform/sphinx/SphinxDecodingWorker.h"
-#include "platform/sphinx/SphinxRecognitionRequest.h"
 #include "platform/sphinx/SphinxRecognitionTask.h"
 
 namespace vellotype {
@@ -17,7 +17,7 @@ bool SphinxRecognizer::isAvailable() const { return !worker_->loadFailed(); }
 
 std::shared_ptr<RecognitionTask> SphinxRecognizer::recognitionTask(
     std::shared_ptr<RecognitionRequest> request, ResultHandler handler) {
-  auto sphinxRequest = std::dynamic_pointer_cast<SphinxRecognitionRequest>(std::move(request));
+  auto sphinxRequest = std::dynamic_pointer_cast<BufferedRecognitionRequest>(std::move(request));
   auto task = std::make_shared<SphinxRecognitionTask>(sphinxRequest, std::move(handler));
   if (!sphinxRequest) {
     queue_.post([task] {

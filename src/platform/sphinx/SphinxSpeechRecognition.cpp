@@ -1,6 +1,6 @@
 #include "platform/sphinx/SphinxSpeechRecognition.h"
 
-#include "platform/sphinx/SphinxRecognitionRequest.h"
+#include "platform/recognition/BufferedRecognitionRequest.h"
 #include "platform/sphinx/SphinxRecognizer.h"
 
 namespace vellotype {
@@ -17,7 +17,7 @@ std::shared_ptr<SpeechRecognizer> SphinxSpeechRecognition::recognizer(
 }
 
 std::shared_ptr<RecognitionRequest> SphinxSpeechRecognition::makeRequest() {
-  return std::make_shared<SphinxRecognitionRequest>();
+  return std::make_shared<BufferedRecognitionRequest>();
 }
 
 void SphinxSpeechRecognition::requestAuthorization(std::function<void(int status)> handler) {

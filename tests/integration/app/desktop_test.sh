@@ -13,6 +13,8 @@ fail() { echo "FAIL: $*"; cat "$desktop_work/vellotype.log"; exit 1; }
 
 start_desktop
 start_sound_server  # without one the program asks for a microphone first, in a modal alert
+# A language this machine recognises, or a modal alert offers to set one up.
+set_preferences "selectedLocaleCode=en-US"
 start_vellotype "$program"
 wait_for 10 icon_docked || fail "no icon in the tray"
 read -r x y < <(tray_icon_position)

@@ -20,6 +20,7 @@
 #include "fakes/FakeKeyMonitor.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/FakeRecordingRetry.h"
 #include "fakes/FakeSettingsWindow.h"
 #include "fakes/FakeSounds.h"
 #include "fakes/FakeSpeechEngine.h"
@@ -224,6 +225,7 @@ TEST_F(RefinementExchangeTest, TheServersReplyDecidesWhatTheRecordingControllerS
   FakeApplication application{calls};
   FakeWorkspace workspace{calls};
   auto speech = std::make_shared<FakeSpeechEngine>(calls);
+  FakeRecordingRetry retry{calls, queue};
   auto app = std::make_shared<AppDelegate>(
       AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
                             workspace, "file:///help"},
@@ -232,10 +234,13 @@ TEST_F(RefinementExchangeTest, TheServersReplyDecidesWhatTheRecordingControllerS
           .speechEngine = speech,
           .textInjector = std::make_shared<FakeTextInjector>(calls),
           .refiner = refiner,
+          .recordingRetry = retry,
           .makeOverlayPanel = [&] { return std::make_shared<FakeOverlayPanel>(calls); },
           .makeHotkeySettingsWindow =
               [&] { return std::make_shared<FakeHotkeySettingsWindow>(calls); },
           .makeSettingsWindow = [&] { return std::make_shared<FakeSettingsWindow>(calls); },
+          .makeSpeechServiceSettingsWindow =
+              [&] { return std::make_shared<FakeSpeechServiceSettingsWindow>(calls); },
       });
   app->applicationDidFinishLaunching();
 

@@ -1,7 +1,8 @@
 #pragma once
-// A request whose audio waits here until the recogniser's worker takes it, so nothing is lost
-// while the model still loads. Options: main thread; append(): any thread (the capture thread);
-// take(): the worker. Shared by the speech engine, the audio tap and the recognition task.
+// A request whose audio waits here until the recogniser takes it, so nothing is lost while a
+// model still loads or a service request is being prepared. Options: main thread; append(): any
+// thread (the capture thread); take(): the recogniser's thread. Shared by the speech engine, the
+// audio tap and the recognition task.
 
 #include <functional>
 #include <memory>
@@ -12,7 +13,7 @@
 
 namespace vellotype {
 
-class SphinxRecognitionRequest : public RecognitionRequest {
+class BufferedRecognitionRequest : public RecognitionRequest {
  public:
   struct Audio {
     std::vector<std::shared_ptr<const AudioBuffer>> buffers;
@@ -35,6 +36,10 @@ class SphinxRecognitionRequest : public RecognitionRequest {
   // Drops the waiting audio and any that comes later: the task was cancelled.
   void discard();
 
+  // Any thread: whether endAudio() has come, and the length of all audio appended so far.
+  bool hasEnded() const;
+  double secondsAppended() const;
+
  private:
   void changed(std::unique_lock<std::mutex>& lock);
 
@@ -42,10 +47,11 @@ class SphinxRecognitionRequest : public RecognitionRequest {
   bool reportsPartialResults_ = true;
   bool addsPunctuation_ = false;
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<std::shared_ptr<const AudioBuffer>> waiting_;
   bool ended_ = false;
   bool discarded_ = false;
+  double secondsAppended_ = 0;
   std::function<void()> onChange_;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // Turns microphone buffers of any rate and channel count into the 16 kHz mono 16-bit stream
-// PocketSphinx's models expect, one utterance at a time. Used on the recogniser's worker thread;
-// one per utterance, owned by whoever decodes it.
+// PocketSphinx's models and transcription services expect, one utterance at a time. Used on the
+// recogniser's thread; one per utterance, owned by whoever decodes it.
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "platform/sphinx/TranscriptFormatter.h"
+#include "text/TranscriptFormatter.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -30,11 +30,39 @@ std::string titleCasedFirstLetter(std::string_view text) {
          std::string(text.substr(static_cast<std::size_t>(end)));
 }
 
+bool isLanguage(std::string_view locale, std::string_view language) {
+  return locale.starts_with(language) &&
+         (locale.size() == language.size() || locale[language.size()] == '-' ||
+          locale[language.size()] == '_');
+}
+
+// Looks past closing quotes and brackets, as in 'He said "stop."'.
+bool endsSentence(std::string_view text) {
+  static constexpr std::string_view kClosers[] = {"\"",     "'",      ")",      "\u201d",
+                                                  "\u2019", "\u300d", "\u300f", "\uff09"};
+  static constexpr std::string_view kEnders[] = {".",      "!",      "?",      "\u2026",
+                                                 "\u3002", "\uff01", "\uff1f", "\uff0e"};
+  for (bool stripped = true; stripped;) {
+    stripped = false;
+    for (const auto closer : kClosers) {
+      if (text.size() > closer.size() && text.ends_with(closer)) {
+        text.remove_suffix(closer.size());
+        stripped = true;
+      }
+    }
+  }
+  for (const auto ender : kEnders) {
+    if (text.ends_with(ender)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 TranscriptFormatter::TranscriptFormatter(std::string_view localeIdentifier)
-    : english_(localeIdentifier == "en" || localeIdentifier.starts_with("en-") ||
-               localeIdentifier.starts_with("en_")) {}
+    : english_(isLanguage(localeIdentifier, "en")),
+      ideographicFullStop_(isLanguage(localeIdentifier, "zh") ||
+                           isLanguage(localeIdentifier, "ja")) {}
 
 std::string TranscriptFormatter::format(std::string_view hypothesis, bool addsPunctuation,
                                         bool isFinal) const {
@@ -46,7 +74,7 @@ std::string TranscriptFormatter::format(std::string_view hypothesis, bool addsPu
     }
   }
   text = titleCasedFirstLetter(text);
-  if (isFinal) text += '.';
+  if (isFinal && !endsSentence(text)) text += ideographicFullStop_ ? "\u3002" : ".";
   return text;
 }
 

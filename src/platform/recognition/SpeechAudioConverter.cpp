@@ -1,4 +1,4 @@
-#include "platform/sphinx/SpeechAudioConverter.h"
+#include "platform/recognition/SpeechAudioConverter.h"
 
 #include <speex/speex_resampler.h>
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <numbers>
 
-#include "platform/sphinx/SpeechAudioConverter.h"
+#include "platform/recognition/SpeechAudioConverter.h"
 
 namespace vellotype {
 namespace {
