@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <vector>
@@ -18,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "20261207-004229-123": sorts as it was made.
+// "20261207-004229-123": with a sequence number after it, names sort as the files were made.
 std::string timestamp() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -71,8 +73,9 @@ std::optional<fs::path> KeptRecordings::keep(std::string_view wav, std::string_v
 std::optional<fs::path> KeptRecordings::write(std::string_view wav, std::string_view locale) {
   const auto stamp = timestamp();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto name =
-        stamp + (attempt ? "." + std::to_string(attempt) : "") + "_" + safeLocale(locale) + ".wav";
+    char sequence[8];
+    std::snprintf(sequence, sizeof sequence, "-%04u", sequence_++ % 10000);
+    const auto name = stamp + sequence + "_" + safeLocale(locale) + ".wav";
     const auto path = folder_ / name;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST) continue;

@@ -40,6 +40,8 @@ class KeptRecordings {
   void removeOldest() const;
 
   std::filesystem::path folder_;
+  // Orders the files made within one millisecond, whatever their language.
+  unsigned sequence_ = 0;
 };
 
 }  // namespace vellotype

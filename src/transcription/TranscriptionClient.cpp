@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -88,7 +89,7 @@ Reading read(const HttpOutcome& outcome, double timeout, const std::string& loca
   if (outcome.error) {
     if (outcome.timedOut) {
       char seconds[16];
-      std::snprintf(seconds, sizeof seconds, "%.0f", timeout);
+      std::snprintf(seconds, sizeof seconds, "%.0f", std::ceil(timeout));
       return failed("The speech service did not answer within " + std::string(seconds) + " s",
                     "timed out");
     }

@@ -81,12 +81,7 @@ TEST(RecordingControllerDelivery, EachPathShowsDismissesAndPastesExactlyOnTime) 
     h.queue.advanceBy(0.5);
     if (r.reply && h.refiner.hasRequestInFlight()) h.refiner.reply(*r.reply);
     h.queue.runUntilIdle();
-    std::vector<std::string> timeline;
-    for (const auto& [time, call] : h.log.entries()) {
-      if (time < seconds(1.5)) continue;
-      timeline.push_back(std::to_string(time.count() / 1000000) + " " + call);
-    }
-    EXPECT_EQ(timeline, r.timeline);
+    EXPECT_EQ(h.log.timeline(seconds(1.5)), r.timeline);
     EXPECT_EQ(h.app->lastPartialResult(), "");
   }
 }

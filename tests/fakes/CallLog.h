@@ -32,6 +32,14 @@ class CallLog {
     return calls;
   }
   std::vector<std::string> calls() const { return callsSince(0); }
+  // The calls recorded from `from` on, each as "<milliseconds> <call>".
+  std::vector<std::string> timeline(VirtualTime from = VirtualTime(0)) const {
+    std::vector<std::string> result;
+    for (const auto& [time, call] : entries_) {
+      if (time >= from) result.push_back(std::to_string(time.count() / 1000000) + " " + call);
+    }
+    return result;
+  }
   // When `call` was first recorded; nothing if it never was.
   std::optional<VirtualTime> timeOf(std::string_view call) const {
     const auto it = std::ranges::find(entries_, call, &Entry::call);

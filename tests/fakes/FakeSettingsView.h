@@ -1,16 +1,17 @@
 #pragma once
-// Settings widgets that keep their fields; the test types into `fields` and clicks through
-// onTest and onSave. Records "view: status <text> (<colour>)", "view: center", "view: show" and
-// "view: hide".
+// Settings widgets that keep their fields (and, for the speech service's window, its two
+// choices); the test types into `fields` and clicks through onTest and onSave. Records "view:
+// status <text> (<colour>)", "view: center", "view: show" and "view: hide".
 
 #include <map>
 
 #include "fakes/CallLog.h"
 #include "refinement/SettingsView.h"
+#include "transcription/SpeechServiceSettingsView.h"
 
 namespace vellotype {
 
-class FakeSettingsView : public SettingsView, Recorder {
+class FakeSettingsView : public virtual SettingsView, Recorder {
  public:
   using Recorder::Recorder;
 
@@ -27,6 +28,19 @@ class FakeSettingsView : public SettingsView, Recorder {
 
   std::map<Field, std::string> fields;
   std::map<Field, std::string> placeholders;
+};
+
+class FakeSpeechServiceSettingsView : public FakeSettingsView, public SpeechServiceSettingsView {
+ public:
+  using FakeSettingsView::FakeSettingsView;
+
+  Languages languages() const override { return chosenLanguages; }
+  void setLanguages(Languages value) override { chosenLanguages = value; }
+  bool liveWords() const override { return liveWordsOn; }
+  void setLiveWords(bool on) override { liveWordsOn = on; }
+
+  Languages chosenLanguages = Languages::none;
+  bool liveWordsOn = true;
 };
 
 }  // namespace vellotype

@@ -25,23 +25,28 @@ class FakeSpeechRecognition : public SpeechRecognition {
 
   struct Task : RecognitionTask {
     void cancel() override { cancelled = true; }
+    std::optional<double> remoteFinalResultWait() const override { return remoteWait; }
     SpeechRecognizer::ResultHandler handler;
     bool cancelled = false;
+    std::optional<double> remoteWait;  // set: a service makes its final result
   };
 
   struct Recognizer : SpeechRecognizer {
     bool isAvailable() const override { return available; }
-    std::shared_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest>,
+    std::shared_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
                                                      ResultHandler handler) override {
+      requests.push_back(std::move(request));
       tasks.push_back(std::make_shared<Task>());
       tasks.back()->handler = std::move(handler);
       return tasks.back();
     }
     bool available = true;
+    std::vector<std::shared_ptr<RecognitionRequest>> requests;  // one per task
     std::vector<std::shared_ptr<Task>> tasks;
   };
 
   std::shared_ptr<SpeechRecognizer> recognizer(const std::string& locale) override {
+    ++lookups;
     return recognizers.contains(locale) ? recognizers.at(locale) : nullptr;
   }
   std::shared_ptr<RecognitionRequest> makeRequest() override {
@@ -54,6 +59,7 @@ class FakeSpeechRecognition : public SpeechRecognition {
   std::map<std::string, std::shared_ptr<Recognizer>> recognizers;
   std::vector<std::shared_ptr<Request>> requests;
   int authorizationStatus = kAuthorized;
+  int lookups = 0;
 };
 
 }  // namespace vellotype

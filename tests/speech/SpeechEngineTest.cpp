@@ -105,6 +105,36 @@ TEST_F(SpeechEngineTest, WithoutARecogniserStartingFailsOnceAndEachAssignmentIsR
   EXPECT_THAT(log.calls(), IsEmpty()) << "no audio";
 }
 
+TEST_F(SpeechEngineTest, ARecordingTheServiceStillWorksOnOutlivesTheNextAndReportsByNumber) {
+  engine->onEarlierResult = [this](std::uint64_t n, const std::string& t, bool isFinal) {
+    reports.push_back(std::to_string(n) + (isFinal ? " final " : " partial ") + t);
+  };
+  engine->onEarlierError = [this](std::uint64_t n, const std::string& t) {
+    reports.push_back(std::to_string(n) + " error " + t);
+  };
+  engine->startRecording();
+  engine->stopRecording();
+  EXPECT_EQ(engine->remoteFinalResultWait(), std::nullopt);
+  english->tasks[0]->remoteWait = 12.5;
+  EXPECT_EQ(engine->remoteFinalResultWait(), 12.5);
+  engine->startRecording();
+  engine->stopRecording();
+  english->tasks[1]->remoteWait = 3;
+  engine->startRecording();
+  EXPECT_EQ(engine->currentRecording(), 3u);
+  EXPECT_FALSE(english->tasks[0]->cancelled);
+  EXPECT_FALSE(english->tasks[1]->cancelled);
+  english->tasks[2]->handler(RecognitionResult{"three", false}, std::nullopt);
+  english->tasks[0]->handler(RecognitionResult{"one", false}, std::nullopt);
+  english->tasks[0]->handler(RecognitionResult{"One.", true}, std::nullopt);
+  english->tasks[1]->handler(std::nullopt, RecognitionError{10, "HTTP 500"});
+  EXPECT_THAT(reports,
+              ElementsAre("partial three", "1 partial one", "1 final One.", "2 error HTTP 500"));
+  english->tasks[2]->remoteWait = 3;
+  engine->cancelRecording();
+  EXPECT_TRUE(english->tasks[2]->cancelled) << "abandoning it cancels even a service's task";
+}
+
 TEST_F(SpeechEngineTest, FailedStartReportsTheReasonAndLeavesNoTap) {
   audio.startError = "Connection refused";
   engine->startRecording();

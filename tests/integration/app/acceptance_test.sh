@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Vellotype used as a person uses it, on a virtual desktop with a private sound server: several
-# sentences dictated into a focused editor, a press with nothing said, and a sentence corrected
-# by a chat service on loopback. Checks what arrives, that the clipboard comes back, and the
-# diagnostic log of the correction.
+# sentences dictated into a focused editor, a press with nothing said, a sentence corrected by a
+# chat service on loopback, then English and Chinese recognised by a transcription service on
+# loopback. Checks what arrives, that the clipboard comes back, and the diagnostic log.
 set -euo pipefail
 program=$1
 tools=$2
@@ -41,14 +41,24 @@ word_errors() {
 start_desktop
 start_sound_server
 start_chat_server "$tools/vellotype_demo_chat_server"
+start_transcription_server "$tools/vellotype_demo_transcription_server"
 set_preferences "selectedLocaleCode=en-US" "llmAPIBaseURL=http://127.0.0.1:$chat_port/v1" \
   "llmAPIKey=test-key" "llmModel=test-model"
 printf 'copied earlier' >"$desktop_work/clipboard.txt"
-mkfifo "$desktop_work/clipboard.keep"
-"$tools/vellotype_clipboard_peer" own text/plain "$desktop_work/clipboard.txt" \
-  <"$desktop_work/clipboard.keep" >/dev/null &
-desktop_pids+=($!)
-exec {keep_clipboard}>"$desktop_work/clipboard.keep"
+# Another application's clipboard, served until the test ends. X keeps no copy of its own: when
+# the program, holding the clipboard it put back, is stopped, that application takes it again.
+owners=0
+own_clipboard() {
+  local keep="$desktop_work/clipboard.keep.$((++owners))"
+  mkfifo "$keep"
+  "$tools/vellotype_clipboard_peer" own text/plain "$desktop_work/clipboard.txt" \
+    <"$keep" >"$keep.out" &
+  desktop_pids+=($!)
+  exec {keep_clipboard}>"$keep"
+  owned() { grep -q owned "$keep.out" 2>/dev/null; }
+  wait_for 10 owned || fail "the clipboard's owner did not start"
+}
+own_clipboard
 start_editor "$tools/vellotype_test_editor" || fail "the editor did not start"
 start_vellotype "$program"
 wait_for 15 icon_docked || fail "the program did not start"
@@ -101,4 +111,44 @@ grep -q "\] Request: http://127.0.0.1:$chat_port/v1/chat/completions model=test-
   grep -q "\] Refined: 'We need three more days to finish.' -> 'We need 3 more days to finish.'$" \
     "$log" || fail "the diagnostic log lacks the exchange: $(cat "$log")"
 ! grep -q "test-key" "$log" || fail "the API key was logged"
-echo "PASS: $errors of $words words wrong, silence delivered nothing, the correction arrived"
+
+# English with the transcription service serving every language: the local model shows the words
+# while the key is held, the service gives the text that is typed.
+service="http://127.0.0.1:$transcription_port/v1"
+service_key="sk-test-7f3a9c"
+restart_with() {
+  stop_vellotype
+  own_clipboard
+  set_preferences "$@"
+  start_vellotype "$program"
+  wait_for 15 icon_docked || fail "the program did not start again with $*"
+}
+restart_with "selectedLocaleCode=en-US" "speechServiceBaseURL=$service" \
+  "speechServiceAPIKey=$service_key" "speechServiceModel=test-whisper" "speechServiceLanguages=all"
+sentence="please call me when you get home"
+decodes=$(transcription_decodes)
+dictate_and_wait "$sentence"
+read -r e n < <(word_errors "$sentence" "$delivered")
+echo "said \"$sentence\" through the service, got \"$delivered\" ($e of $n words wrong)"
+awk -v e="$e" -v n="$n" -v max="$max_word_error_rate" 'BEGIN { exit !(e / n <= max) }' ||
+  fail "the service's words were wrong: \"$delivered\""
+[ "$(transcription_decodes)" -eq $((decodes + 1)) ] ||
+  fail "the service decoded $(($(transcription_decodes) - decodes)) requests, not one"
+transcribed="\] Transcription: ${service//./\\.}/audio/transcriptions model=test-whisper"
+transcribed+=" language=en audio=[0-9]+\.[0-9]{2}s purpose=final -> ok in [0-9]+ ms$"
+grep -Eq "$transcribed" "$log" || fail "the diagnostic log lacks the transcription: $(cat "$log")"
+! grep -q "$service_key" "$log" || fail "the speech service's API key was logged"
+
+# Chinese (Simplified) has no local model, so the service alone hears it; it answers in
+# Traditional characters, which must arrive as Simplified.
+restart_with "selectedLocaleCode=zh-CN" "speechServiceBaseURL=$service"
+dictate_and_wait "we need more time to finish the project"
+echo "said a sentence in zh-CN, got \"$delivered\""
+[ "$delivered" = "我们需要更多时间。" ] || fail "Chinese arrived as \"$delivered\""
+grep -q "model=whisper-1 language=zh audio=.* purpose=final -> ok in " "$log" ||
+  fail "the diagnostic log lacks the Chinese transcription: $(cat "$log")"
+# A recording is kept only when the service could not transcribe it.
+recordings="$desktop_work/home/.local/state/Vellotype/recordings"
+[ -z "$(ls -A "$recordings" 2>/dev/null)" ] || fail "recordings were kept: $(ls "$recordings")"
+echo "PASS: $errors of $words words wrong, silence delivered nothing, the correction arrived," \
+  "the speech service's English and Chinese arrived"

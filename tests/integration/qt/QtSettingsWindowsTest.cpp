@@ -8,15 +8,19 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "fakes/FakeHttpSession.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeRefiner.h"
+#include "fakes/TemporaryFolder.h"
 #include "hotkey/HotkeySettingsWindow.h"
 #include "platform/Color.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtHotkeySettingsView.h"
 #include "platform/qt/QtSettingsView.h"
+#include "platform/qt/QtSpeechServiceSettingsView.h"
 #include "refinement/SettingsWindow.h"
+#include "transcription/SpeechServiceSettingsWindow.h"
 
 namespace vellotype {
 namespace {
@@ -243,6 +247,48 @@ TEST_F(QtSettingsViewTest, TheMainMenusKeysEditTheFieldsAndQuitOnlyWithControl) 
   QTest::keyClick(&model, Qt::Key_Q);
   EXPECT_EQ(quits, 1) << "a plain q is typed";
   EXPECT_EQ(model.text(), "https://api.openai.com/v1q");
+}
+
+// The speech service's window: the same form with its two choices, all of it inside the window.
+TEST(QtSpeechServiceSettingsView, TheChoicesAreStoredAndShownAgainAndEveryRowFits) {
+  FakeMainQueue queue;
+  FakePreferences preferences;
+  FakeHttpSession http;
+  TemporaryFolder folder;
+  DiagnosticLog log(folder / "Vellotype.log");
+  TranscriptionClient client(preferences, http, queue, log);
+  const auto open = [&] {
+    auto owned = std::make_unique<QtSpeechServiceSettingsView>();
+    auto* view = owned.get();
+    auto window =
+        std::make_shared<SpeechServiceSettingsWindow>(preferences, client, std::move(owned));
+    window->makeKeyAndOrderFront();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(view));
+    return std::pair{window, view};
+  };
+
+  auto [window, view] = open();
+  EXPECT_EQ(view->windowTitle(), "Speech Service Settings");
+  EXPECT_EQ(view->languagesBox().currentText(), "Languages without a local model");
+  EXPECT_FALSE(view->liveWordsBox().isChecked());
+  // Top to bottom without overlapping, nothing squeezed, the buttons inside the window.
+  const auto top = [&](const QWidget& w) { return w.mapTo(view, QPoint()).y(); };
+  const auto bottom = [&](const QWidget& w) { return top(w) + w.height(); };
+  EXPECT_LE(bottom(view->field(Field::model)), top(view->languagesBox()));
+  EXPECT_LE(bottom(view->languagesBox()), top(view->liveWordsBox()));
+  EXPECT_LT(bottom(view->liveWordsBox()), top(view->saveButton()));
+  EXPECT_LE(bottom(view->saveButton()), view->height() - 12);
+  EXPECT_GE(view->languagesBox().height(), view->languagesBox().sizeHint().height());
+  view->languagesBox().setCurrentIndex(view->languagesBox().findText("All languages"));
+  QTest::mouseClick(&view->liveWordsBox(), Qt::LeftButton);
+  QTest::mouseClick(&view->saveButton(), Qt::LeftButton);
+  EXPECT_EQ(preferences.stringValue(prefs::kSpeechServiceLanguages), "all");
+  EXPECT_EQ(preferences.boolValue(prefs::kSpeechServiceLiveWords), true);
+
+  preferences.setString(prefs::kSpeechServiceLanguages, "none");
+  auto [again, reopened] = open();
+  EXPECT_EQ(reopened->languagesBox().currentText(), "None");
+  EXPECT_TRUE(reopened->liveWordsBox().isChecked());
 }
 
 }  // namespace

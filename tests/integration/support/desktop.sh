@@ -90,6 +90,13 @@ start_vellotype() {
   desktop_pids+=("$vellotype_pid")
 }
 
+# Stops the program and waits until it has gone: only one copy runs per user, so the next
+# start_vellotype would otherwise find the last one still there.
+stop_vellotype() {
+  kill "$vellotype_pid" 2>/dev/null || true
+  wait "$vellotype_pid" 2>/dev/null || true
+}
+
 icon_docked() { [ -n "$(tray_icon_position)" ]; }
 
 # An editor window with the keyboard focus: the target of the dictation.
@@ -115,6 +122,19 @@ start_chat_server() {
   wait_for 10 chat_listening
   chat_port=$(awk '/listening/ { print $2 }' "$desktop_work/chat.out")
 }
+
+# The local transcription service; its port goes to $transcription_port. It writes
+# "decoded <ms>" to $desktop_work/transcription.out after each English request it decodes.
+start_transcription_server() {
+  "$1" >"$desktop_work/transcription.out" &
+  desktop_pids+=($!)
+  transcription_listening() { grep -q listening "$desktop_work/transcription.out" 2>/dev/null; }
+  wait_for 10 transcription_listening
+  transcription_port=$(awk '/listening/ { print $2 }' "$desktop_work/transcription.out")
+}
+
+# How many requests the transcription service has decoded so far.
+transcription_decodes() { grep -c '^decoded ' "$desktop_work/transcription.out" || true; }
 
 # Speech for a sentence, made once, as 16-bit WAV in the flite voice the recogniser knows best.
 speech_file() {
