@@ -31,7 +31,12 @@ std::string PcmWav::encode(std::span<const std::int16_t> samples, std::uint32_t 
   put(wav, 16, 2);              // bits per sample
   wav += "data";
   put(wav, dataBytes, 4);
-  for (const auto sample : samples) put(wav, std::uint16_t(sample), 2);
+  wav.resize(kHeaderBytes + dataBytes);
+  char* out = wav.data() + kHeaderBytes;
+  for (const auto sample : samples) {
+    *out++ = char(std::uint16_t(sample) & 0xff);
+    *out++ = char(std::uint16_t(sample) >> 8);
+  }
   return wav;
 }
 

@@ -76,6 +76,7 @@ TEST(CurlHttpSessionReplies, AnyStatusDeliversTheBodyOnTheWorkerUpToTheCap) {
     EXPECT_EQ(reply.outcome.body,
               c.content.empty() || !fits ? std::nullopt : std::optional(c.content));
     EXPECT_EQ(reply.outcome.bodyTooLarge, !fits);
+    EXPECT_EQ(reply.outcome.statusCode, c.status);
     EXPECT_NE(reply.thread, std::this_thread::get_id());
   }
 }
@@ -100,7 +101,7 @@ TEST(CurlHttpSessionFailures, CarryCurlsDescriptionAndGuessNoScheme) {
   EXPECT_TRUE(server.received().empty());
 }
 
-TEST(CurlHttpSessionIdleTimeout, FailsOnlyAfterThatLongWithoutAByte) {
+TEST(CurlHttpSessionTimeouts, FailOnlyAfterThatLongWithoutAByteOrAfterTheWholeLimit) {
   // Six bytes a tenth of a second apart: longer in all than the limit, never idle for as long.
   LoopbackServer trickling([](const httplib::Request&, httplib::Response& response) {
     response.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {
@@ -114,9 +115,16 @@ TEST(CurlHttpSessionIdleTimeout, FailsOnlyAfterThatLongWithoutAByte) {
   silent.holdRequests();
   CurlHttpSession session;
   EXPECT_EQ(send(session, get(trickling.url("/"), 0.3)).outcome.body, "xxxxxx");
+  auto limited = get(trickling.url("/"), 0.3);
+  limited.totalTimeoutSeconds = 0.35;
+  const auto cut = send(session, limited).outcome;
+  EXPECT_THAT(cut.error.value_or(""), ::testing::HasSubstr("timed out after"));
+  EXPECT_TRUE(cut.timedOut);
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(send(session, get(silent.url("/"), 0.3)).outcome.error, "Timeout was reached");
+  const auto idle = send(session, get(silent.url("/"), 0.3)).outcome;
+  EXPECT_EQ(idle.error, "Timeout was reached");
+  EXPECT_TRUE(idle.timedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
 }
 
