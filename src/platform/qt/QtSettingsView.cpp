@@ -64,10 +64,12 @@ QtSettingsView::QtSettingsView(const QString& title, int height)
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-  column->setSpacing(kMargin);
+  column->setSpacing(0);
   column->addLayout(grid_);
-  column->addLayout(buttons);
+  // The buttons keep to the bottom edge, the free space goes between them and the fields.
+  column->addSpacing(kMargin);
   column->addStretch(1);
+  column->addLayout(buttons);
 
   connect(test_, &QPushButton::clicked, this, [this] {
     if (onTest) onTest();
@@ -77,13 +79,21 @@ QtSettingsView::QtSettingsView(const QString& title, int height)
   });
 }
 
-void QtSettingsView::addRow(const QString& text, QWidget* widget) {
+void QtSettingsView::addRow(const QString& text, QWidget* widget, Qt::Alignment labelAlignment) {
   auto* label = new QLabel(text, this);
-  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setAlignment(Qt::AlignRight | labelAlignment);
   label->setBuddy(widget);
   const int row = grid_->rowCount();
-  grid_->addWidget(label, row, 0);
+  grid_->addWidget(label, row, 0,
+                   labelAlignment == Qt::AlignVCenter ? Qt::Alignment() : labelAlignment);
   grid_->addWidget(widget, row, 1);
+}
+
+void QtSettingsView::fitToRows() {
+  // A wrapped note is as tall as the window's fixed width makes it.
+  auto* column = layout();
+  setFixedHeight(column->hasHeightForWidth() ? column->heightForWidth(width())
+                                             : column->sizeHint().height());
 }
 
 std::string QtSettingsView::text(Field which) const { return field(which).text().toStdString(); }

@@ -32,13 +32,14 @@ class QtSettingsView : public QWidget, public virtual SettingsView {
   QPushButton& saveButton() const { return *save_; }
 
   static constexpr int kContentHeight = 220;
-  // The height of one more row: a field and the spacing above it.
-  static constexpr int kRowHeight = 42;
 
  protected:
   QtSettingsView(const QString& title, int height);
-  // A labelled row below the fields.
-  void addRow(const QString& label, QWidget* widget);
+  // A labelled row below the fields. The window keeps its height; fitToRows() makes it as tall
+  // as its rows need.
+  void addRow(const QString& label, QWidget* widget,
+              Qt::Alignment labelAlignment = Qt::AlignVCenter);
+  void fitToRows();
 
   void keyPressEvent(QKeyEvent* event) override;
 
