@@ -3,6 +3,8 @@
 # virtual desktop with a private sound server (tests/integration/support/desktop.sh):
 #   - key release to text in the editor, with correction off, then on against the local chat
 #     service (bench/sentences.txt, spoken by flite into the microphone while Control is held);
+#   - the same through the local transcription service instead of the program's own recogniser,
+#     with how much of it the service spent decoding, so that what the program adds shows;
 #   - launch to the icon docked in the tray;
 #   - resident memory idle (model loaded), while recording, and after the dictations;
 #   - CPU time while idle (as bench/idle_cpu.sh, but with the sound server and model in place).
@@ -14,7 +16,8 @@ launches=${2:-5}
 idle_seconds=${3:-60}
 program=build/release/src/vellotype
 tools=build/release/tests/tools
-for binary in "$program" "$tools/vellotype_test_editor" "$tools/vellotype_demo_chat_server"; do
+for binary in "$program" "$tools/vellotype_test_editor" "$tools/vellotype_demo_chat_server" \
+  "$tools/vellotype_demo_transcription_server"; do
   [ -x "$binary" ] ||
     { echo "build it first: cmake --preset release && cmake --build --preset release" >&2; exit 1; }
 done
@@ -95,6 +98,8 @@ stop_program() {
 }
 
 sample_recording_rss() { rss_kib >>"$desktop_work/recording.kib"; }
+# What runs while the key is held, after the first words.
+during_dictation=sample_recording_rss
 
 # Dictates a sentence and appends "milliseconds changed" to $2: from the key's release to the
 # editor's report of its new text, and whether the delivered text has digits, which only the chat
@@ -105,7 +110,7 @@ dictation_round() {
   local sentence=$1 results=$2 lines visible latency before delivered changed=0
   before=$(editor_text)
   lines=$(wc -l <"$desktop_work/editor.out")
-  dictate "$sentence" sample_recording_rss
+  dictate "$sentence" "$during_dictation"
   echo $((key_released - key_release_started)) >>"$desktop_work/release-span.us"
   new_report() { [ "$(wc -l <"$desktop_work/editor.out")" -gt "$lines" ]; }
   wait_for 20 new_report || fail "nothing arrived for \"$sentence\""
@@ -126,17 +131,45 @@ dictate_all() {
   done
 }
 
+# Correction on or off, the language, and any other "key=value".
 preferences() {
-  set_preferences "selectedLocaleCode=en-US" "llmEnabled=$1" \
-    "llmAPIBaseURL=http://127.0.0.1:$chat_port/v1" "llmAPIKey=bench-key" "llmModel=bench-model"
+  set_preferences "llmEnabled=$1" "selectedLocaleCode=$2" \
+    "llmAPIBaseURL=http://127.0.0.1:$chat_port/v1" "llmAPIKey=bench-key" "llmModel=bench-model" \
+    "${@:3}"
+}
+
+answered=' Transcription: .* purpose=final -> ok in [0-9]* ms$'
+requests_answered() {
+  grep -c "$answered" "$desktop_work/home/.local/state/Vellotype.log" 2>/dev/null || true
+}
+
+# A dictation through the transcription service. The service's decoding time for it goes to
+# service-decode.ms, and the request's time from sending to the answer read, as the program logs
+# it, to service-request.ms. Both lines are written before the text is handed on, so they are
+# there once the text is.
+service_round() {
+  local decodes requests log="$desktop_work/home/.local/state/Vellotype.log"
+  decodes=$(transcription_decodes)
+  requests=$(requests_answered)
+  dictation_round "$1" "$desktop_work/service.ms"
+  [ "$(transcription_decodes)" -eq $((decodes + 1)) ] &&
+    [ "$(requests_answered)" -eq $((requests + 1)) ] ||
+    fail "not one request answered and decoded for \"$1\": $(tail -n 3 "$log")"
+  awk '/^decoded / { ms = $2 } END { print ms }' "$desktop_work/transcription.out" \
+    >>"$desktop_work/service-decode.ms"
+  grep "$answered" "$log" | awk 'END { print $(NF - 1) }' >>"$desktop_work/service-request.ms"
+  say "$(printf '%5d ms  of it the request, %d ms of that decoding' \
+    "$(tail -n 1 "$desktop_work/service-request.ms")" \
+    "$(tail -n 1 "$desktop_work/service-decode.ms")")"
 }
 
 start_desktop
 start_sound_server
 start_chat_server "$tools/vellotype_demo_chat_server"
+start_transcription_server "$tools/vellotype_demo_transcription_server"
 start_editor "$tools/vellotype_test_editor" --timestamps 2>>"$desktop_work/editor.err" ||
   fail "the editor did not start"
-preferences false
+preferences false en-US
 
 say "launching $launches times"
 for ((i = 1; i <= launches; i++)); do
@@ -157,13 +190,31 @@ after_peak=$(peak_kib)
 stop_program
 
 say "dictating $utterances sentences, correction on"
-preferences true
+preferences true en-US
 start_vellotype "$program"
 wait_for 30 icon_docked || fail "the program did not start"
 await_model || fail "the model did not finish loading"
 dictate_all "$desktop_work/on.ms"
 awk '$2 == 0' "$desktop_work/on.ms" >"$desktop_work/on-same.ms"
 awk '$2 == 1' "$desktop_work/on.ms" >"$desktop_work/on-changed.ms"
+stop_program
+
+# British English has no local model, so the service alone recognises it (asked for "en"); the
+# program's memory is not sampled, since it has no model loaded this way.
+say "dictating $utterances sentences through the transcription service"
+preferences false en-GB "speechServiceBaseURL=http://127.0.0.1:$transcription_port/v1"
+start_vellotype "$program"
+wait_for 30 icon_docked || fail "the program did not start"
+# A running service has its model loaded: one request loads it before the measurements.
+curl -sf -F file=@"$(speech_file "${sentences[0]}")" -F model=bench -F language=en \
+  "http://127.0.0.1:$transcription_port/v1/audio/transcriptions" >/dev/null ||
+  fail "the transcription service did not answer"
+during_dictation=""
+for ((i = 0; i < utterances; i++)); do
+  service_round "${sentences[i % ${#sentences[@]}]}"
+done
+paste -d' ' "$desktop_work/service.ms" "$desktop_work/service-decode.ms" |
+  awk '{ print $1 - $3 }' >"$desktop_work/service-overhead.ms"
 
 row() { printf '%-52s %8s %8s %8s %4s\n' "$@"; }
 stat_row() {
@@ -181,6 +232,10 @@ awk '{ printf "%.1f\n", $1 / 1024 }' "$desktop_work/recording.kib" >"$desktop_wo
   stat_row "key release -> text in editor, correction on (ms)" "$desktop_work/on.ms"
   stat_row "  text the service left as it was (ms)" "$desktop_work/on-same.ms"
   stat_row "  text the service changed, shown 1 s first (ms)" "$desktop_work/on-changed.ms"
+  stat_row "key release -> text in editor, speech service (ms)" "$desktop_work/service.ms"
+  stat_row "  the request, sent to answered (ms)" "$desktop_work/service-request.ms"
+  stat_row "  the service's own decoding (ms)" "$desktop_work/service-decode.ms"
+  stat_row "  the rest: release -> text minus decoding (ms)" "$desktop_work/service-overhead.ms"
   stat_row "launch -> icon docked in the tray (ms)" "$desktop_work/launch.ms"
   stat_row "resident memory while recording (MiB)" "$desktop_work/recording.mib"
   echo "resident memory idle, model loaded: $(mib "$idle_rss") MiB;" \

@@ -34,6 +34,9 @@ struct HttpOutcome {
   bool timedOut = false;
   // The reply's HTTP status, 0 when no reply came.
   long statusCode = 0;
+  // The transport's failure in a few words, for where space is short ("Couldn't connect to
+  // server"); empty when `error` is all there is.
+  std::string briefError = {};
 };
 
 class HttpTask {

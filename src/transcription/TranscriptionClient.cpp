@@ -94,7 +94,8 @@ Reading read(const HttpOutcome& outcome, double timeout, const std::string& loca
                     "timed out");
     }
     if (*outcome.error == "cancelled") return failed("Cancelled", "cancelled");
-    return failed("Speech service unreachable: " + *outcome.error,
+    // The capsule has room for a few words; the log keeps curl's whole account.
+    return failed("Speech service unreachable: " + outcome.briefError,
                   "network error: " + *outcome.error);
   }
   if (outcome.bodyTooLarge) return failed("The speech service's reply was too large", "too large");

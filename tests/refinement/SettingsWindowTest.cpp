@@ -68,7 +68,7 @@ TEST_F(SettingsWindowTest, TestStoresTheFieldsFirstAndShowsTheOutcome) {
   open("http://localhost/v1", "", "m");
   view->onTest();
   EXPECT_EQ(stored(prefs::kLLMAPIBaseURL), "http://localhost/v1");
-  view->fields[Field::apiKey] = " ";  // a blank key is still a key
+  view->setText(Field::apiKey, " ");  // a blank key is still a key
   view->onTest();
   EXPECT_EQ(stored(prefs::kLLMAPIKey), " ");
   refiner.reply(RefinerError::transport("Could not connect to server"));

@@ -108,6 +108,7 @@ void CurlTransfer::complete(CURLcode result) {
     outcome.bodyTooLarge = true;
   } else if (result != CURLE_OK) {
     outcome.error = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result);
+    outcome.briefError = curl_easy_strerror(result);
     outcome.timedOut = result == CURLE_OPERATION_TIMEDOUT;
   } else if (!body_.empty()) {
     outcome.body = std::move(body_);

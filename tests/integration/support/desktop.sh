@@ -128,7 +128,9 @@ start_chat_server() {
 start_transcription_server() {
   "$1" >"$desktop_work/transcription.out" &
   desktop_pids+=($!)
-  transcription_listening() { grep -q listening "$desktop_work/transcription.out" 2>/dev/null; }
+  transcription_listening() {
+    grep -q listening "$desktop_work/transcription.out" 2>/dev/null
+  }
   wait_for 10 transcription_listening
   transcription_port=$(awk '/listening/ { print $2 }' "$desktop_work/transcription.out")
 }
