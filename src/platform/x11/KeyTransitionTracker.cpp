@@ -12,14 +12,18 @@ constexpr std::uint8_t kEvdevOffset = 8;
 }  // namespace
 
 KeyTransitionTracker::KeyTransitionTracker(const std::vector<std::uint8_t>& grabbedKeycodes,
-                                           EventTap::Filter filter)
-    : filter_(std::move(filter)) {
+                                           EventTap::Filter filter, std::bitset<256> heldAtStart)
+    : filter_(std::move(filter)), heldAtStart_(heldAtStart) {
   for (const auto keycode : grabbedKeycodes) grabbed_.set(keycode);
 }
 
 KeyTransitionTracker::Answer KeyTransitionTracker::handle(Source source, bool press,
                                                           std::uint8_t keycode,
                                                           std::uint32_t time) {
+  if (heldAtStart_[keycode]) {
+    if (!press) heldAtStart_.reset(keycode);
+    return answer(source, press, keycode, Disposition::pass);
+  }
   // A press that starts our grab comes as a raw event, then as the grabbed core event with the
   // same time. Times alone cannot tell transitions apart: events sent back to back share a
   // millisecond.

@@ -20,8 +20,11 @@ class KeyTransitionTracker {
   // The AllowEvents mode for a grabbed event; raw events are never frozen.
   enum class Answer { none, syncKeyboard, asyncKeyboard, replayKeyboard };
 
-  // Only events of `grabbedKeycodes` (X keycodes) can ever be removed.
-  KeyTransitionTracker(const std::vector<std::uint8_t>& grabbedKeycodes, EventTap::Filter filter);
+  // Only events of `grabbedKeycodes` (X keycodes) can ever be removed. Keys `heldAtStart` (by X
+  // keycode) are left alone until they have been released: what comes of them before that is
+  // their auto-repeat, not a press the user just made.
+  KeyTransitionTracker(const std::vector<std::uint8_t>& grabbedKeycodes, EventTap::Filter filter,
+                       std::bitset<256> heldAtStart = {});
 
   Answer handle(Source source, bool press, std::uint8_t keycode, std::uint32_t time);
 
@@ -42,6 +45,7 @@ class KeyTransitionTracker {
   std::bitset<256> grabbed_;
   EventTap::Filter filter_;
   std::bitset<256> down_;
+  std::bitset<256> heldAtStart_;
   std::array<std::optional<Transition>, 256> last_;
 };
 

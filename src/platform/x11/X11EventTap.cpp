@@ -100,7 +100,7 @@ EventTap::StartResult X11EventTap::start(const TriggerKey& trigger, Filter filte
     stop();
     return result;
   }
-  tracker_ = std::make_unique<KeyTransitionTracker>(grabbed_, std::move(filter));
+  tracker_ = std::make_unique<KeyTransitionTracker>(grabbed_, std::move(filter), keysDown());
   suspended_.reset();
   drainRequests_ = 0;
   drained_ = 0;
@@ -185,6 +185,18 @@ std::uint32_t X11EventTap::roundTrip(bool markEnd) {
 void X11EventTap::wake() {
   const std::uint64_t one = 1;
   [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+}
+
+std::bitset<256> X11EventTap::keysDown() const {
+  // Asked once raw events are selected: a key pressed after this answer is seen as an event.
+  std::bitset<256> down;
+  const XcbPtr<xcb_query_keymap_reply_t> keymap(
+      xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr));
+  if (!keymap) return down;
+  for (std::size_t keycode = 0; keycode < down.size(); ++keycode) {
+    down[keycode] = (keymap->keys[keycode / 8] >> (keycode % 8)) & 1;
+  }
+  return down;
 }
 
 EventTap::StartResult X11EventTap::connect(const TriggerKey& trigger) {

@@ -5,6 +5,7 @@
 // belong to the main thread, the filter runs on the tap's thread. Owned by the composition root.
 
 #include <atomic>
+#include <bitset>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -56,6 +57,8 @@ class X11EventTap : public EventTap {
   StartResult connect(const TriggerKey& trigger);
   bool enableExtensions();
   StartResult grabKeys(const std::vector<std::uint8_t>& keycodes);
+  // The keys down on the keyboard now, by X keycode.
+  std::bitset<256> keysDown() const;
   void disconnect();
 
   // The tap's thread.

@@ -33,6 +33,7 @@ namespace vellotype::testing {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using Kind = TriggerKey::Kind;
 using Modifier = TriggerKey::Modifier;
 
@@ -287,6 +288,22 @@ TEST_F(X11Keyboard, HeldF5IsReportedOnceAcrossRepeatsAndNeverTyped) {
   EXPECT_EQ(events.front() + ", " + events.back(), "down 60 0, up 60 0");
   EXPECT_EQ(std::count(events.begin(), events.end(), "repeat 60 0"), events.size() - 2);
   EXPECT_FALSE(received(kF5));
+}
+
+// As when the hotkey window closes while its new key is still held: only a new press counts.
+TEST_F(X11Keyboard, AKeyHeldBeforeTheStartRepeatsIntoNothingUntilPressedAgain) {
+  ASSERT_TRUE(desk->setRepeat(20, 10));
+  desk->press(kF5);
+  startMonitor({Kind::keyCode, std::nullopt, 96, "F5"});
+  ASSERT_TRUE(desk->waitUntil([&] { return desk->of(kF5).size() >= 4; }))
+      << "the server did not repeat the held key";
+  desk->release(kF5);
+  settle();
+  EXPECT_THAT(reports, IsEmpty());
+  EXPECT_THAT(recorded.events(), IsEmpty());
+  desk->type({kF5});
+  settle();
+  EXPECT_THAT(reports, ElementsAre("down", "up"));
 }
 
 TEST_F(X11Keyboard, StopWhileHeldReportsNothingAndFreesTheKey) {
