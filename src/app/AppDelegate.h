@@ -135,6 +135,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void handleEarlierError(std::uint64_t recording, const std::string& message);
   void finishEarlier(std::uint64_t recording, const std::optional<std::string>& finalText);
   void detachUtterance();
+  void showRecordingFeedback();
+  void cancelRecordingFeedback();
   void retryCompleted(Place place, std::uint64_t capsuleOwner, const TranscriptionResult& result);
 
   std::optional<std::string> closeUtterance();
@@ -164,6 +166,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   bool isRecording_ = false;
   std::string lastPartialResult_;
   std::shared_ptr<OneShotTimer> finalResultTimer_;
+  // The capsule, icon and sound of the current recording: shown, or waiting for a quiet start.
+  bool feedbackShown_ = false;
+  std::shared_ptr<OneShotTimer> feedbackTimer_;
 
   // Each accepted key-down starts a new utterance. Work left over from an earlier one (a late
   // recogniser result, a delayed dismissal, a refinement reply) must never act on a later one.

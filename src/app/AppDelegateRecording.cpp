@@ -13,6 +13,11 @@ constexpr double kFinalResultWait = 2.0;
 // Past the service's own time limit, by which it has answered or failed.
 constexpr double kRemoteWaitMargin = 1.0;
 constexpr double kErrorDisplay = 1.5;
+// A modifier trigger also begins every shortcut (Control+C, Control+S): the capsule, the icon and
+// "Tink" wait until it has been held alone this long, while the microphone records from the
+// start. Shortcuts follow their modifier within a tenth or so of a second, and speech rarely
+// starts sooner than this after the press, so nobody waits for the capsule.
+constexpr double kQuietStart = 0.2;
 constexpr double kRefinedTextDisplay = 1.0;
 constexpr double kRefineFailureDisplay = 1.5;
 
@@ -60,6 +65,8 @@ void AppDelegate::handleFinalResult(const std::string& text) {
 
 void AppDelegate::handleSpeechError(const std::string& message) {
   if (!utteranceOpen_) return;
+  // What went wrong is shown at once, quiet start or not.
+  showRecordingFeedback();
   overlayPanel().updateText(concat(kErrorPrefix, message));
   if (remoteFinalResultWait_) {
     // No final text follows a failed transcription: the newest words go once the message has
@@ -106,27 +113,57 @@ void AppDelegate::triggerDown() {
   utteranceOpen_ = true;
   isRecording_ = true;
   lastPartialResult_.clear();
-  updateStatusIcon(true);
-  overlayPanel().show(std::string(kListeningText));
-  services_.sounds.play("Tink");
+  feedbackShown_ = false;
+  if (components_.keyMonitor->triggerKey().kind == TriggerKey::Kind::modifier) {
+    components_.speechEngine->startRecording();
+    if (!feedbackShown_) {
+      feedbackTimer_ = OneShotTimer::schedule(services_.mainQueue, kQuietStart,
+                                              weakly(&AppDelegate::showRecordingFeedback));
+    }
+    return;
+  }
+  showRecordingFeedback();
   components_.speechEngine->startRecording();
+}
+
+void AppDelegate::showRecordingFeedback() {
+  if (feedbackShown_ || !utteranceOpen_) return;
+  if (feedbackTimer_) feedbackTimer_->invalidate();
+  feedbackTimer_.reset();
+  feedbackShown_ = true;
+  updateStatusIcon(isRecording_);
+  // Words heard in the quiet moment are shown rather than covered.
+  overlayPanel().show(lastPartialResult_.empty() ? std::string(kListeningText)
+                                                 : lastPartialResult_);
+  // An error after a quick tap is shown without the sound that says the key is being heard.
+  if (isRecording_) services_.sounds.play("Tink");
+}
+
+void AppDelegate::cancelRecordingFeedback() {
+  if (feedbackTimer_) feedbackTimer_->invalidate();
+  feedbackTimer_.reset();
 }
 
 void AppDelegate::abandonRecording() {
   // Nothing of an utterance abandoned while the key is held is delivered.
   if (!isRecording_) return;
   components_.speechEngine->cancelRecording();
-  overlayPanel().dismiss();
+  cancelRecordingFeedback();
   isRecording_ = false;
   utteranceOpen_ = false;
   deliveries_->fill(place_, "");
+  // A shortcut typed within the quiet start leaves nothing to see.
+  if (!feedbackShown_) return;
+  overlayPanel().dismiss();
   updateStatusIcon(false);
 }
 
 void AppDelegate::triggerUp() {
   if (!isRecording_) return;
   isRecording_ = false;
-  updateStatusIcon(false);
+  // Released within the quiet start: a tap shows nothing, though its words are still delivered.
+  cancelRecordingFeedback();
+  if (feedbackShown_) updateStatusIcon(false);
   auto& engine = *components_.speechEngine;
   engine.stopRecording();
   remoteFinalResultWait_ = engine.remoteFinalResultWait();

@@ -8,12 +8,56 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
+// With Control as the trigger, Control+C must neither flash the capsule nor sound: the feedback
+// waits until the key has been held alone for a moment, but no word said meanwhile is lost.
+TEST(RecordingControllerKeys, AModifierTriggerShowsItselfOnlyOnceHeldAloneForAMoment) {
+  AppHarness h;
+  h.app->triggerDown();
+  h.speech->onPartialResult("hello");
+  h.queue.advanceBy(0.2 - 1e-9);
+  EXPECT_THAT(h.log.calls(), ::testing::Contains("speech: start"));
+  EXPECT_EQ(h.log.count("sound: Tink"), 0u);
+  EXPECT_EQ(h.statusBar.toolTip, "Vellotype");
+  h.queue.advanceBy(1e-9);
+  EXPECT_EQ(h.log.count("overlay: show hello"), 1u) << "the words already heard";
+  EXPECT_EQ(h.log.count("sound: Tink"), 1u);
+  EXPECT_EQ(h.statusBar.toolTip, "Vellotype is listening");
+
+  AppHarness chord;
+  chord.app->triggerDown();
+  chord.queue.advanceBy(0.15);
+  chord.keyMonitor->report(chord.keyMonitor->onChordKey);
+  chord.queue.runUntilIdle();
+  EXPECT_EQ(chord.log.count("speech: cancel"), 1u);
+  for (const auto& call : chord.log.calls()) {
+    EXPECT_THAT(call, ::testing::Not(::testing::AnyOf(::testing::StartsWith("overlay"),
+                                                      ::testing::StartsWith("sound"),
+                                                      ::testing::StartsWith("statusImage: Voice "
+                                                                            "Input Recording"))));
+  }
+
+  AppHarness failing;
+  failing.speech->startError = "Audio engine failed: Connection refused";
+  failing.app->triggerDown();
+  failing.queue.advanceBy(0.2);
+  EXPECT_TRUE(failing.overlay->visible) << "a failure is shown at once";
+  EXPECT_EQ(failing.overlay->text, "Error: Audio engine failed: Connection refused");
+
+  AppHarness f5;
+  f5.keyMonitor->setTriggerKey({TriggerKey::Kind::keyCode, std::nullopt, 96, "F5"});
+  f5.app->triggerDown();
+  EXPECT_THAT(f5.log.calls(),
+              ::testing::IsSupersetOf({"overlay: show Listening...", "sound: Tink"}))
+      << "no shortcut begins with F5";
+}
+
 TEST(RecordingControllerKeys, OnlyAPressStartsAndOnlyItsReleaseStopsARecording) {
   AppHarness h;
   h.app->triggerUp();
   EXPECT_EQ(h.queue.pendingCount(), 0u) << "a release without a press starts no wait";
   h.app->triggerDown();
   h.app->triggerDown();
+  h.queue.advanceBy(0.2);
   EXPECT_EQ(h.log.count("speech: start"), 1u);
   EXPECT_EQ(h.statusBar.toolTip, "Vellotype is listening");
   EXPECT_EQ(h.statusBar.tint, Color::systemRed());

@@ -103,7 +103,7 @@ TEST(Startup, WithoutATrayOrOnWaylandTheUserIsToldAndTheWaylandNoticeComesOnce) 
 void expectAbandoned(AppHarness& h) {
   EXPECT_FALSE(h.app->isRecording());
   EXPECT_EQ(h.log.count("speech: cancel"), 1u);
-  EXPECT_FALSE(h.overlay->visible);
+  EXPECT_TRUE(!h.overlay || !h.overlay->visible);
   EXPECT_EQ(h.statusBar.toolTip, "Vellotype");
   h.speech->onFinalResult("late words");
   h.app->triggerUp();
@@ -143,6 +143,7 @@ TEST(StatusMenuChord, ShortcutTypedWithTheTriggerAbandonsTheUtterance) {
 TEST(StatusMenuHotkey, WindowStopsTheMonitorAndANewKeyIsWatchedAfterClosing) {
   AppHarness h;
   h.app->triggerDown();  // a recording would run on unseen while the window is open
+  h.queue.advanceBy(0.2);
   const auto mark = h.log.size();
   h.menuItem({"Hotkey: Control..."}).perform();
   EXPECT_THAT(h.log.callsSince(mark),
