@@ -55,6 +55,14 @@ std::string trimmingWhitespaceAndNewlines(std::string_view text) {
   return std::string(text.substr(std::size_t(start), std::size_t(end - start)));
 }
 
+std::string_view leadingCodePoints(std::string_view text, std::size_t count) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = int32_t(std::min<std::size_t>(text.size(), INT32_MAX));
+  int32_t end = 0;
+  for (std::size_t i = 0; i < count && end < length; ++i) U8_FWD_1(bytes, end, length);
+  return text.substr(0, std::size_t(end));
+}
+
 bool isValidUTF8(std::string_view bytes) {
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   const auto length = int64_t(bytes.size());

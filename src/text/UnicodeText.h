@@ -14,6 +14,9 @@ std::string trimmingWhitespaceAndNewlines(std::string_view text);
 // The full, language-neutral upper-case mapping ("ß" becomes "SS").
 std::string uppercased(std::string_view text);
 
+// The first `count` code points, never cutting one in two; ill-formed bytes count as one each.
+std::string_view leadingCodePoints(std::string_view text, std::size_t count);
+
 // True when the bytes are well-formed UTF-8.
 bool isValidUTF8(std::string_view bytes);
 

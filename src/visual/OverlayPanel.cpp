@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "text/UnicodeText.h"
+
 namespace vellotype {
 namespace {
 
@@ -27,7 +29,12 @@ double OverlayPanel::idealWidth(const std::string& text) const {
   return std::clamp(width, kMinWidth, kMaxWidth);
 }
 
-void OverlayPanel::show(const std::string& text) {
+std::string OverlayPanel::shownPart(const std::string& text) {
+  return std::string(text::leadingCodePoints(text, kMostCharactersShown));
+}
+
+void OverlayPanel::show(const std::string& fullText) {
+  const auto text = shownPart(fullText);
   window_->setText(text);
   waveformView_.setIsAnimating(true);
   const double width = idealWidth(text);
@@ -43,7 +50,8 @@ void OverlayPanel::show(const std::string& text) {
   window_->animate({kAppearDuration, kAppearCurve, resting, 1.0}, {});
 }
 
-void OverlayPanel::updateText(const std::string& text) {
+void OverlayPanel::updateText(const std::string& fullText) {
+  const auto text = shownPart(fullText);
   window_->setText(text);
   const double width = idealWidth(text);
   const auto screen = window_->mainScreenVisibleFrame();

@@ -20,6 +20,9 @@ class OverlayPanel : public OverlayPanelInterface {
   static constexpr double kGap = 14;
   static constexpr double kMinWidth = 160;
   static constexpr double kMaxWidth = 560;
+  // Far more than the widest capsule holds: measuring and eliding a whole megabyte of corrected
+  // text on every step of an animation would hold up the main thread for seconds.
+  static constexpr std::size_t kMostCharactersShown = 256;
 
   OverlayPanel(std::unique_ptr<OverlayWindow> window, WaveformView::RandomSource random);
 
@@ -32,6 +35,8 @@ class OverlayPanel : public OverlayPanelInterface {
   double idealWidth(const std::string& text) const;
 
  private:
+  static std::string shownPart(const std::string& text);
+
   std::unique_ptr<OverlayWindow> window_;
   WaveformView waveformView_;
   // Tells a dismissal's order-out whether the capsule has been shown again since.

@@ -35,6 +35,17 @@ TEST_F(OverlayPanelTest, ShowRisesToRestCentred56PointsAboveTheBottomAndNewTextK
   EXPECT_EQ(window->animations.back().frame.y, 88);
 }
 
+TEST_F(OverlayPanelTest, AHugeTextReachesTheWindowAsTheStartItCanShowCutBetweenCharacters) {
+  std::string huge = "\u00e9";  // two bytes: a cut at a byte count would split one
+  for (int i = 0; i < 20; ++i) huge += huge;
+  panel.show(huge);
+  EXPECT_EQ(window->text.size(), 2 * OverlayPanel::kMostCharactersShown);
+  panel.updateText("x" + huge);
+  EXPECT_EQ(window->text.substr(0, 3), "x\u00e9");
+  EXPECT_EQ(window->text.size(), 1 + 2 * (OverlayPanel::kMostCharactersShown - 1));
+  EXPECT_EQ(window->animations.back().frame.width, OverlayPanel::kMaxWidth);
+}
+
 TEST_F(OverlayPanelTest, TheFadeTakesTheCapsuleOffScreenUnlessItIsShownAgainMeanwhile) {
   panel.show("one");
   panel.dismiss();

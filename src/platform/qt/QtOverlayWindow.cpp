@@ -30,7 +30,8 @@ double primaryBottom() {
 
 QFont labelFont() {
   QFont font = QGuiApplication::font();
-  font.setPointSizeF(15);
+  // Pixels, like the capsule's 56: points would make it a third larger on a 96 dpi screen.
+  font.setPixelSize(15);
   font.setWeight(QFont::Medium);
   return font;
 }
@@ -85,8 +86,13 @@ void QtOverlayWindow::showText() {
 void QtOverlayWindow::setFrame(const Rect& frame) {
   frameAnimation_.reset();
   modelFrame_ = frame;
+  textWidth_ = labelWidthFor(frame);
   place(frame);
   layOutLabel();
+}
+
+int QtOverlayWindow::labelWidthFor(const Rect& frame) {
+  return std::max(0, int(frame.width - kLabelLeft - OverlayPanel::kHorizontalPadding));
 }
 
 void QtOverlayWindow::place(const Rect& frame) {
@@ -145,6 +151,8 @@ void QtOverlayWindow::animate(const Animation& animation, std::function<void()> 
   const Rect from = frame_;
   const Rect to = animation.frame;
   modelFrame_ = to;
+  // A capsule fading away keeps its text as it was rather than cutting it to the shrinking width.
+  if (!(animation.alpha && *animation.alpha <= 0)) textWidth_ = labelWidthFor(to);
   layOutLabel();
   auto* move = start(frameAnimation_, [this, from, to](double t) {
     place({from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t,
@@ -172,13 +180,20 @@ void QtOverlayWindow::resizeEvent(QResizeEvent*) {
 }
 
 void QtOverlayWindow::layOutLabel() {
-  // The label takes the width the capsule is growing or shrinking to, and the window clips it
-  // meanwhile: text cut off at every step of the animation would flicker between lengths.
-  const int width =
-      std::max(0, int(modelFrame_.width - kLabelLeft - OverlayPanel::kHorizontalPadding));
-  label_->setGeometry(kShadowMargin + int(kLabelLeft), kShadowMargin, width,
-                      int(OverlayPanel::kCapsuleHeight));
-  showText();
+  // The label takes the width the capsule is growing or shrinking to, and is clipped to the
+  // capsule as it is now: text cut off at every step of the animation would flicker between
+  // lengths, and text beyond the rounded end would hang in the air over the shadow.
+  const QRect area(kShadowMargin + int(kLabelLeft), kShadowMargin, textWidth_,
+                   int(OverlayPanel::kCapsuleHeight));
+  if (label_->geometry() != area) {
+    label_->setGeometry(area);
+    showText();
+  }
+  QPainterPath capsule;
+  capsule.addRoundedRect(QRectF(kShadowMargin - area.x(), kShadowMargin - area.y(),
+                                width() - 2 * kShadowMargin, height() - 2 * kShadowMargin),
+                         kCornerRadius, kCornerRadius);
+  label_->setMask(QRegion(capsule.toFillPolygon().toPolygon()));
 }
 
 void QtOverlayWindow::paintEvent(QPaintEvent*) {

@@ -36,6 +36,7 @@ class QtOverlayWindow : public QWidget, public OverlayWindow {
   bool hasCompositor() const;
   void showText();
   void layOutLabel();
+  static int labelWidthFor(const Rect& frame);
   void place(const Rect& frame);
   void applyAlpha(double alpha);
 
@@ -45,6 +46,7 @@ class QtOverlayWindow : public QWidget, public OverlayWindow {
   Rect frame_;       // shown now
   Rect modelFrame_;  // shown now, or once the running animation arrives
   double alpha_ = 1;
+  int textWidth_ = 0;  // the label's: the capsule's, except while it fades away
   bool translucent_ = true;
   // Frame and alpha animate apart: a new text resizes the capsule while it still fades in.
   std::unique_ptr<QVariantAnimation> frameAnimation_;
