@@ -130,6 +130,21 @@ TEST(RecordingControllerDelivery, EachPathShowsDismissesAndPastesExactlyOnTime) 
   }
 }
 
+TEST(RecordingControllerCapsule, LevelsReachTheBarsUntilRefiningStopsThem) {
+  AppHarness h;
+  h.enableRefinement();
+  h.app->triggerDown();
+  h.queue.advanceBy(0.2);
+  h.speech->onAudioLevel(0.25f);
+  EXPECT_THAT(h.overlay->levels, ElementsAre(0.25f));
+  EXPECT_TRUE(h.overlay->animating);
+  h.speech->onPartialResult("words");
+  h.app->triggerUp();
+  h.speech->onFinalResult("words");
+  EXPECT_EQ(h.overlay->text, "Refining...");
+  EXPECT_FALSE(h.overlay->animating) << "the bars stand still while the text is corrected";
+}
+
 TEST(RecordingControllerDelivery, RefinementNeedsBothTheSwitchAndAKeyUntrimmed) {
   for (const auto& [enabled, key, refines] : {std::tuple{true, "sk-1", true},
                                               {true, " ", true},

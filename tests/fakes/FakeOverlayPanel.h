@@ -1,6 +1,8 @@
 #pragma once
-// A capsule that keeps its text and visibility. Records "overlay: show <text>",
-// "overlay: text <text>" and "overlay: dismiss"; levels are ignored.
+// A capsule that keeps its text, visibility, bars and levels. Records "overlay: show <text>",
+// "overlay: text <text>" and "overlay: dismiss".
+
+#include <vector>
 
 #include "app/OverlayPanelInterface.h"
 #include "fakes/CallLog.h"
@@ -14,15 +16,17 @@ class FakeOverlayPanel : public OverlayPanelInterface, public WaveformViewInterf
   void show(const std::string& newText) override {
     text = newText;
     visible = true;
+    animating = true;
     log_.record("overlay: show " + newText);
   }
   void updateText(const std::string& newText) override {
     text = newText;
     log_.record("overlay: text " + newText);
   }
-  void updateAudioLevel(float) override {}
+  void updateAudioLevel(float level) override { levels.push_back(level); }
   void dismiss() override {
     visible = false;
+    animating = false;
     log_.record("overlay: dismiss");
   }
   WaveformViewInterface& waveformView() override { return *this; }
@@ -32,6 +36,7 @@ class FakeOverlayPanel : public OverlayPanelInterface, public WaveformViewInterf
   std::string text;
   bool visible = false;
   bool animating = false;
+  std::vector<float> levels;
 };
 
 }  // namespace vellotype

@@ -12,14 +12,16 @@ namespace vellotype {
 class FakeSpeechRecognition : public SpeechRecognition {
  public:
   struct Request : RecognitionRequest {
-    void setShouldReportPartialResults(bool) override {}
-    void setAddsPunctuation(bool) override {}
+    void setShouldReportPartialResults(bool report) override { reportsPartialResults = report; }
+    void setAddsPunctuation(bool adds) override { addsPunctuation = adds; }
     void append(std::shared_ptr<const AudioBuffer> buffer) override {
       buffers.push_back(std::move(buffer));
     }
     void endAudio() override { ended = true; }
 
     bool ended = false;
+    bool reportsPartialResults = false;
+    bool addsPunctuation = false;
     std::vector<std::shared_ptr<const AudioBuffer>> buffers;
   };
 

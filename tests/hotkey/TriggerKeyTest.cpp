@@ -61,16 +61,21 @@ TEST(TriggerKeyCapture, APressedModifierIsCapturedWithItsSideAndAReleaseIsNot) {
   const auto flagsChanged = [](std::uint16_t code, std::uint64_t flags) {
     return TriggerKey::captured({KeyEvent::Type::flagsChanged, code, flags, std::nullopt});
   };
+  // The device-independent bits: Shift 0x20000, Control 0x40000, Option 0x80000, Command
+  // 0x100000, Fn 0x800000; another modifier held at the same time changes nothing.
   // clang-format off
-  for (const auto& [code, modifier, name] : {
-           std::tuple{54, Modifier::command, "Right Command"}, {55, Modifier::command, "Left Command"},
-           {56, Modifier::shift, "Left Shift"},     {60, Modifier::shift, "Right Shift"},
-           {58, Modifier::option, "Left Option"},   {61, Modifier::option, "Right Option"},
-           {59, Modifier::control, "Left Control"}, {62, Modifier::control, "Right Control"},
-           {63, Modifier::function, "Fn"}}) {
+  for (const auto& [code, modifier, bit, name] : {
+           std::tuple{54, Modifier::command, 0x100000, "Right Command"},
+           {55, Modifier::command, 0x100000, "Left Command"},
+           {56, Modifier::shift, 0x20000, "Left Shift"}, {60, Modifier::shift, 0x20000, "Right Shift"},
+           {58, Modifier::option, 0x80000, "Left Option"},
+           {61, Modifier::option, 0x80000, "Right Option"},
+           {59, Modifier::control, 0x40000, "Left Control"},
+           {62, Modifier::control, 0x40000, "Right Control"},
+           {63, Modifier::function, 0x800000, "Fn"}}) {
     // clang-format on
-    const auto other = flagMask(modifier == Modifier::shift ? Modifier::option : Modifier::shift);
-    EXPECT_EQ(flagsChanged(code, 0x100 | other | flagMask(modifier)),
+    const std::uint64_t other = bit == 0x20000 ? 0x80000 : 0x20000;
+    EXPECT_EQ(flagsChanged(code, 0x100 | other | bit),
               (TriggerKey{Kind::modifier, modifier, std::uint16_t(code), name}));
     EXPECT_EQ(flagsChanged(code, 0x100 | other), std::nullopt) << name;
   }

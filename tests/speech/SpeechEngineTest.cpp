@@ -68,6 +68,8 @@ TEST_F(SpeechEngineTest, EveryBufferGoesToItsOwnRecordingsRequestAndLevelsToTheM
               ElementsAre("audio: stop", "audio: removeTap", "audio: installTap 1024",
                           "audio: prepare", "audio: start", "audio: stop", "audio: removeTap"));
   EXPECT_TRUE(recognition.requests[0]->ended);
+  EXPECT_TRUE(recognition.requests[0]->reportsPartialResults) << "the capsule shows live words";
+  EXPECT_TRUE(recognition.requests[0]->addsPunctuation);
 
   engine->startRecording();
   EXPECT_TRUE(english->tasks[0]->cancelled);
@@ -131,8 +133,11 @@ TEST_F(SpeechEngineTest, ARecordingTheServiceStillWorksOnOutlivesTheNextAndRepor
   EXPECT_THAT(reports,
               ElementsAre("partial three", "1 partial one", "1 final One.", "2 error HTTP 500"));
   english->tasks[2]->remoteWait = 3;
+  ASSERT_TRUE(audio.running);
   engine->cancelRecording();
   EXPECT_TRUE(english->tasks[2]->cancelled) << "abandoning it cancels even a service's task";
+  EXPECT_FALSE(audio.running) << "nor may the microphone record on";
+  EXPECT_EQ(audio.tap, nullptr);
 }
 
 TEST_F(SpeechEngineTest, FailedStartReportsTheReasonAndLeavesNoTap) {
