@@ -81,9 +81,11 @@ KeyTransitionTracker::Answer KeyTransitionTracker::answer(Source source, bool pr
   if (source == Source::raw) return Answer::none;
   // Sync keeps the grab and freezes the keyboard at the next event, so a key typed while the
   // trigger is held can still be replayed to the application with the modifier in its state.
-  // The release of the grabbing key ends the grab, so nothing needs to stay frozen after it.
+  // The release of the grabbing key ends the grab, and the freeze with it, so it needs no
+  // answer; one would only reach the server after the next press had frozen the keyboard
+  // again, thaw it, and so cost the next shortcut its key.
   if (disposition == Disposition::remove && grabbed_[keycode]) {
-    return press ? Answer::syncKeyboard : Answer::asyncKeyboard;
+    return press ? Answer::syncKeyboard : Answer::none;
   }
   return Answer::replayKeyboard;
 }

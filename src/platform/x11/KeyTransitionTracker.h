@@ -18,7 +18,7 @@ class KeyTransitionTracker {
  public:
   enum class Source { raw, grab };
   // The AllowEvents mode for a grabbed event; raw events are never frozen.
-  enum class Answer { none, syncKeyboard, asyncKeyboard, replayKeyboard };
+  enum class Answer { none, syncKeyboard, replayKeyboard };
 
   // Only events of `grabbedKeycodes` (X keycodes) can ever be removed. Keys `heldAtStart` (by X
   // keycode) are left alone until they have been released: what comes of them before that is

@@ -35,8 +35,6 @@ std::uint8_t allowMode(Answer answer) {
   switch (answer) {
     case Answer::syncKeyboard:
       return XCB_ALLOW_SYNC_KEYBOARD;
-    case Answer::asyncKeyboard:
-      return XCB_ALLOW_ASYNC_KEYBOARD;
     default:
       return XCB_ALLOW_REPLAY_KEYBOARD;
   }
