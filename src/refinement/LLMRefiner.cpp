@@ -34,8 +34,12 @@ const std::string_view LLMRefiner::kSystemPrompt =
     "If the input appears correct, return it exactly as-is. Return ONLY the text, nothing else.";
 
 LLMRefiner::LLMRefiner(Preferences& preferences, HttpSession& session, MainQueue& mainQueue,
-                       DiagnosticLog& log)
-    : preferences_(preferences), session_(session), mainQueue_(mainQueue), log_(log) {
+                       DiagnosticLog& log, double totalTimeoutSeconds)
+    : preferences_(preferences),
+      session_(session),
+      mainQueue_(mainQueue),
+      log_(log),
+      totalTimeoutSeconds_(totalTimeoutSeconds) {
   sharedRefiner = this;
 }
 
@@ -69,6 +73,7 @@ void LLMRefiner::refine(const std::string& text, bool force, Completion completi
       {"Content-Type", "application/json"},
       {"Authorization", "Bearer " + preferences.stringValue(prefs::kLLMAPIKey).value_or("")}};
   request.timeoutSeconds = kTimeoutSeconds;
+  request.totalTimeoutSeconds = totalTimeoutSeconds_;
   request.maxBodyBytes = kMaxReplyBytes;
   const nlohmann::json body = {{"model", model},
                                {"messages",

@@ -87,6 +87,7 @@ TEST_F(LLMRefinerTest, BaseURLLosesOneTrailingSlashAndAMalformedOneFailsAtOnceUn
       ASSERT_EQ(session.sent.size(), 1u) << base;
       EXPECT_EQ(session.sent[0].request.url, endpoint);
       EXPECT_EQ(session.sent[0].request.timeoutSeconds, 10);
+      EXPECT_EQ(session.sent[0].request.totalTimeoutSeconds, 30);
       EXPECT_THAT(logged(),
                   ElementsAre("Request: " + std::string(endpoint) + " model=gpt-4o-mini"));
       EXPECT_EQ(refiner.currentTask(), session.sent[0].task);
