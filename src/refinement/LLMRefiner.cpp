@@ -12,6 +12,11 @@ namespace {
 
 LLMRefiner* sharedRefiner = nullptr;
 
+// Walks choices[0].message.content; nothing unless it ends at a string.
+std::optional<std::string> contentOf(std::string_view reply) {
+  return readJSONString(reply, {"choices", std::size_t{0}, "message", "content"});
+}
+
 }  // namespace
 
 const std::string_view LLMRefiner::kSystemPrompt =
@@ -87,36 +92,36 @@ void LLMRefiner::refine(const std::string& text, bool force, Completion completi
   log_.logToFile("Request: " + endpoint + " model=" + model);
 
   // The handler runs on the session's thread: it holds only what it needs, never the refiner.
-  currentTask_ = session_.dataTask(std::move(request), [&log = log_, &queue = mainQueue_, text,
-                                                        completion = std::move(completion)](
-                                                           const HttpOutcome& outcome) {
-    const auto finish = [&queue, &completion](RefineResult result) {
-      queue.post([completion, result = std::move(result)] { completion(result); });
-    };
-    if (outcome.error) {
-      log.logToFile("Network error: " + *outcome.error);
-      finish(RefinerError::transport(*outcome.error));
-      return;
-    }
-    if (!outcome.body && !outcome.bodyTooLarge) {
-      log.logToFile("No data in response");
-      finish(RefinerError::invalidResponse());
-      return;
-    }
-    std::optional<std::string> content;
-    if (outcome.body) {
-      if (text::isValidUTF8(*outcome.body)) log.logToFile("Response: " + *outcome.body);
-      content = readJSONString(*outcome.body, {"choices", std::size_t{0}, "message", "content"});
-    }
-    if (!content) {
-      log.logToFile("Failed to parse response");
-      finish(RefinerError::invalidResponse());
-      return;
-    }
-    const auto refined = text::trimmingWhitespaceAndNewlines(*content);
-    log.logToFile("Refined: '" + text + "' -> '" + refined + "'");
-    finish(refined);
-  });
+  currentTask_ = session_.dataTask(
+      std::move(request), [&log = log_, &queue = mainQueue_, text,
+                           completion = std::move(completion)](const HttpOutcome& outcome) {
+        const auto finish = [&queue, &completion](RefineResult result) {
+          queue.post([completion, result = std::move(result)] { completion(result); });
+        };
+        if (outcome.error) {
+          log.logToFile("Network error: " + *outcome.error);
+          finish(RefinerError::transport(*outcome.error));
+          return;
+        }
+        if (!outcome.body && !outcome.bodyTooLarge) {
+          log.logToFile("No data in response");
+          finish(RefinerError::invalidResponse());
+          return;
+        }
+        std::optional<std::string> content;
+        if (outcome.body) {
+          if (text::isValidUTF8(*outcome.body)) log.logToFile("Response: " + *outcome.body);
+          content = contentOf(*outcome.body);
+        }
+        if (!content) {
+          log.logToFile("Failed to parse response");
+          finish(RefinerError::invalidResponse());
+          return;
+        }
+        const auto refined = text::trimmingWhitespaceAndNewlines(*content);
+        log.logToFile("Refined: '" + text + "' -> '" + refined + "'");
+        finish(refined);
+      });
 }
 
 void LLMRefiner::cancel() {
