@@ -117,9 +117,6 @@ TEST(CurlHttpSessionFailures, AControlCharacterInAHeaderSendsNothing) {
     EXPECT_EQ(outcome.briefError, "Control character in a request header");
   }
   EXPECT_TRUE(server.received().empty());
-  auto tabbed = get(server.url("/v1"));
-  tabbed.headers = {{"Authorization", "Bearer\tsk"}};  // HTTP allows a tab within a value
-  EXPECT_EQ(send(session, tabbed).outcome.error, std::nullopt);
 }
 
 TEST(CurlHttpSessionTimeouts, FailOnlyAfterThatLongWithoutAByteOrAfterTheWholeLimit) {
