@@ -58,9 +58,16 @@ constexpr std::array<std::pair<std::uint16_t, std::string_view>, 25> kSpecialKey
 }};
 
 std::optional<std::uint16_t> storedKeyCode(const Preferences& preferences) {
-  const auto code = preferences.integerValue(prefs::kTriggerKeyCode).value_or(0);
-  if (code < 0 || code > 0xFFFF) return std::nullopt;
-  return std::uint16_t(code);
+  const auto code = preferences.integerValue(prefs::kTriggerKeyCode);
+  if (!code) {
+    // Absent is 0, a modifier on either side; a value that is there but no number names no key
+    // (it would read as 0, the A key).
+    const bool present = preferences.stringValue(prefs::kTriggerKeyCode) ||
+                         preferences.boolValue(prefs::kTriggerKeyCode);
+    return present ? std::nullopt : std::optional<std::uint16_t>(0);
+  }
+  if (*code < 0 || *code > 0xFFFF) return std::nullopt;
+  return std::uint16_t(*code);
 }
 
 }  // namespace
@@ -102,8 +109,8 @@ TriggerKey TriggerKey::load(const Preferences& preferences) {
     if (!modifier) return defaultKey();
   }
 
-  // The program never stores a code outside 16 bits; such a value was not written by it and
-  // names no key, so it is treated like any other unusable value.
+  // The program never stores a code outside 16 bits, nor one that is no number; such a value was
+  // not written by it and names no key, so it is treated like any other unusable value.
   const auto keyCode = storedKeyCode(preferences);
   if (!keyCode) return defaultKey();
 

@@ -52,7 +52,8 @@ class HttpSession {
 
   virtual ~HttpSession() = default;
 
-  // Starts the request. Redirects are not followed and certificates are always verified.
+  // Starts the request. Redirects are not followed and certificates are always verified. A header
+  // holding a control character (other than a tab in its value) fails the request unsent.
   virtual std::shared_ptr<HttpTask> dataTask(HttpRequest request, Handler handler) = 0;
 };
 

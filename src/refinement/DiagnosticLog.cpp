@@ -1,6 +1,7 @@
 #include "refinement/DiagnosticLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -35,10 +36,17 @@ void DiagnosticLog::logToFile(std::string_view message) {
 
   const std::lock_guard lock(mutex_);
   files::makePrivateFolders(file_.parent_path());
-  // Transcripts are private: only the user may read the log.
-  const int fd = ::open(file_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  // Transcripts are private: only the user may read the log. It is never a link's target, and a
+  // FIFO in its place must not hold up the caller until someone reads it.
+  const int fd = ::open(file_.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return;
-  [[maybe_unused]] const auto written = ::write(fd, line.data(), line.size());
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    // A log made before, or by hand, may be readable by others.
+    if ((info.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
+    [[maybe_unused]] const auto written = ::write(fd, line.data(), line.size());
+  }
   ::close(fd);
 }
 

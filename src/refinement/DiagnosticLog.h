@@ -17,7 +17,8 @@ class DiagnosticLog {
   static std::filesystem::path defaultPath();
 
   // "[2026-12-05T14:32:01Z] " + message + line feed. Every failure is silent: a line that cannot
-  // be written is lost, and the caller carries on.
+  // be written is lost, and the caller carries on. Only a regular file is written (never through
+  // a symbolic link), and it is left readable by the user alone.
   void logToFile(std::string_view message);
 
   const std::filesystem::path& path() const { return file_; }

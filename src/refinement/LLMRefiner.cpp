@@ -13,19 +13,8 @@ namespace {
 LLMRefiner* sharedRefiner = nullptr;
 
 // Walks choices[0].message.content; nothing unless it ends at a string.
-std::optional<std::string> contentOf(const nlohmann::json& reply) {
-  if (!reply.is_object()) return std::nullopt;
-  const auto choices = reply.find("choices");
-  if (choices == reply.end() || !choices->is_array() || choices->empty()) return std::nullopt;
-  for (const auto& choice : *choices) {
-    if (!choice.is_object()) return std::nullopt;
-  }
-  const auto& first = choices->front();
-  const auto message = first.find("message");
-  if (message == first.end() || !message->is_object()) return std::nullopt;
-  const auto content = message->find("content");
-  if (content == message->end() || !content->is_string()) return std::nullopt;
-  return content->get<std::string>();
+std::optional<std::string> contentOf(std::string_view reply) {
+  return readJSONString(reply, {"choices", std::size_t{0}, "message", "content"});
 }
 
 }  // namespace
@@ -50,8 +39,12 @@ const std::string_view LLMRefiner::kSystemPrompt =
     "If the input appears correct, return it exactly as-is. Return ONLY the text, nothing else.";
 
 LLMRefiner::LLMRefiner(Preferences& preferences, HttpSession& session, MainQueue& mainQueue,
-                       DiagnosticLog& log)
-    : preferences_(preferences), session_(session), mainQueue_(mainQueue), log_(log) {
+                       DiagnosticLog& log, double totalTimeoutSeconds)
+    : preferences_(preferences),
+      session_(session),
+      mainQueue_(mainQueue),
+      log_(log),
+      totalTimeoutSeconds_(totalTimeoutSeconds) {
   sharedRefiner = this;
 }
 
@@ -85,6 +78,7 @@ void LLMRefiner::refine(const std::string& text, bool force, Completion completi
       {"Content-Type", "application/json"},
       {"Authorization", "Bearer " + preferences.stringValue(prefs::kLLMAPIKey).value_or("")}};
   request.timeoutSeconds = kTimeoutSeconds;
+  request.totalTimeoutSeconds = totalTimeoutSeconds_;
   request.maxBodyBytes = kMaxReplyBytes;
   const nlohmann::json body = {{"model", model},
                                {"messages",
@@ -117,7 +111,7 @@ void LLMRefiner::refine(const std::string& text, bool force, Completion completi
         std::optional<std::string> content;
         if (outcome.body) {
           if (text::isValidUTF8(*outcome.body)) log.logToFile("Response: " + *outcome.body);
-          content = contentOf(parseJSONText(*outcome.body));
+          content = contentOf(*outcome.body);
         }
         if (!content) {
           log.logToFile("Failed to parse response");

@@ -23,11 +23,13 @@ class LLMRefiner : public RefinerInterface {
   static constexpr std::string_view kDefaultBaseURL = "https://api.openai.com/v1";
   static constexpr std::string_view kDefaultModel = "gpt-4o-mini";
   static constexpr double kTimeoutSeconds = 10;
+  // However steadily the reply comes, the words wait no longer than this for their correction.
+  static constexpr double kTotalTimeoutSeconds = 30;
   // A reply larger than any chat completion is refused rather than kept in memory.
   static constexpr std::size_t kMaxReplyBytes = 8 << 20;
 
   LLMRefiner(Preferences& preferences, HttpSession& session, MainQueue& mainQueue,
-             DiagnosticLog& log);
+             DiagnosticLog& log, double totalTimeoutSeconds = kTotalTimeoutSeconds);
   ~LLMRefiner() override;
 
   // The program's one refiner, once the composition root has made it.
@@ -44,6 +46,7 @@ class LLMRefiner : public RefinerInterface {
   HttpSession& session_;
   MainQueue& mainQueue_;
   DiagnosticLog& log_;
+  double totalTimeoutSeconds_;
   std::shared_ptr<HttpTask> currentTask_;
 };
 

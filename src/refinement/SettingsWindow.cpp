@@ -1,6 +1,7 @@
 #include "refinement/SettingsWindow.h"
 
 #include "platform/PreferenceKeys.h"
+#include "refinement/APIKeyField.h"
 #include "refinement/LLMRefiner.h"
 
 namespace vellotype {
@@ -33,14 +34,14 @@ SettingsWindow::SettingsWindow(Preferences& preferences, RefinerInterface& refin
 
 void SettingsWindow::makeKeyAndOrderFront() { view_->makeKeyAndOrderFront(); }
 
-void SettingsWindow::applyFields() {
+bool SettingsWindow::applyFields() {
   preferences_.setString(prefs::kLLMAPIBaseURL, view_->text(Field::baseURL));
-  preferences_.setString(prefs::kLLMAPIKey, view_->text(Field::apiKey));
   preferences_.setString(prefs::kLLMModel, view_->text(Field::model));
+  return APIKeyField::store(*view_, preferences_, prefs::kLLMAPIKey);
 }
 
 void SettingsWindow::test() {
-  applyFields();
+  const bool noted = applyFields();
   // Read back rather than taken from the field: the request uses what the store holds.
   if (preferences_.stringValue(prefs::kLLMAPIKey).value_or("").empty()) {
     view_->setStatus("API key is empty", StatusColor::systemRed);
@@ -52,8 +53,9 @@ void SettingsWindow::test() {
                     *answered = true;
                     if (auto self = weak.lock()) self->showResult(result);
                   });
-  // An answer known before any request (a malformed URL) must not be covered by "Testing...".
-  if (!*answered) view_->setStatus("Testing...", StatusColor::secondaryLabel);
+  // "Testing..." covers neither an answer known before any request (a malformed URL) nor the word
+  // that the key lost a line break, which the answer replaces.
+  if (!*answered && !noted) view_->setStatus("Testing...", StatusColor::secondaryLabel);
 }
 
 void SettingsWindow::showResult(const RefineResult& result) {

@@ -24,8 +24,9 @@ class SettingsWindow : public SettingsWindowInterface,
 
   void makeKeyAndOrderFront() override;
 
-  // Stores every field exactly as typed.
-  void applyFields();
+  // Stores every field exactly as typed, but for line breaks around the key (see APIKeyField);
+  // returns whether the status line says some were removed.
+  bool applyFields();
   void test();
   void save();
 

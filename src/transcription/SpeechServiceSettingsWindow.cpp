@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/PreferenceKeys.h"
+#include "refinement/APIKeyField.h"
 #include "transcription/PcmWav.h"
 
 namespace vellotype {
@@ -38,19 +39,20 @@ SpeechServiceSettingsWindow::SpeechServiceSettingsWindow(
 
 void SpeechServiceSettingsWindow::makeKeyAndOrderFront() { view_->makeKeyAndOrderFront(); }
 
-void SpeechServiceSettingsWindow::applyFields() {
+bool SpeechServiceSettingsWindow::applyFields() {
   preferences_.setString(prefs::kSpeechServiceBaseURL, view_->text(Field::baseURL));
-  preferences_.setString(prefs::kSpeechServiceAPIKey, view_->text(Field::apiKey));
+  const bool noted = APIKeyField::store(*view_, preferences_, prefs::kSpeechServiceAPIKey);
   preferences_.setString(prefs::kSpeechServiceModel, view_->text(Field::model));
   preferences_.setString(prefs::kSpeechServiceLanguages,
                          SpeechServiceSettings::nameOf(view_->languages()));
   preferences_.setBool(prefs::kSpeechServiceLiveWords, view_->liveWords());
   if (onChange) onChange();
+  return noted;
 }
 
 void SpeechServiceSettingsWindow::test() {
-  applyFields();
-  view_->setStatus("Testing...", StatusColor::secondaryLabel);
+  // The word that the key lost a line break stands until the answer replaces it.
+  if (!applyFields()) view_->setStatus("Testing...", StatusColor::secondaryLabel);
   // No language: the service tells which one it heard, whatever the menu says.
   client_.transcribe(testSound(), "", "test",
                      [weak = weak_from_this()](const TranscriptionResult& result) {

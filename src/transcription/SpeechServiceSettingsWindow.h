@@ -26,8 +26,9 @@ class SpeechServiceSettingsWindow
 
   void makeKeyAndOrderFront() override;
 
-  // Stores every field exactly as typed, and the two choices.
-  void applyFields();
+  // Stores every field exactly as typed, but for line breaks around the key (see APIKeyField),
+  // and the two choices; returns whether the status line says line breaks were removed.
+  bool applyFields();
   void test();
   void save();
 

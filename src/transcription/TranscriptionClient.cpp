@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 #include <random>
 
 #include "refinement/JSONText.h"
@@ -102,13 +101,9 @@ Reading read(const HttpOutcome& outcome, double timeout, const std::string& loca
   if (outcome.statusCode != 0 && (outcome.statusCode < 200 || outcome.statusCode > 299)) {
     return failed(describeStatus(outcome.statusCode), "HTTP " + std::to_string(outcome.statusCode));
   }
-  const auto reply = outcome.body ? parseJSONText(*outcome.body) : nlohmann::json();
-  const auto text = reply.is_object() ? reply.find("text") : reply.end();
-  if (!reply.is_object() || text == reply.end() || !text->is_string()) {
-    return failed("The speech service's reply could not be read", "unreadable reply");
-  }
-  auto words =
-      text::trimmingWhitespaceAndNewlines(ChineseScript::convert(text->get<std::string>(), locale));
+  const auto text = outcome.body ? readJSONString(*outcome.body, {"text"}) : std::nullopt;
+  if (!text) return failed("The speech service's reply could not be read", "unreadable reply");
+  auto words = text::trimmingWhitespaceAndNewlines(ChineseScript::convert(*text, locale));
   return {std::move(words), "ok"};
 }
 

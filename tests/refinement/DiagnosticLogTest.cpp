@@ -1,9 +1,12 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include <fstream>
+#include <future>
 #include <sstream>
 
+#include "fakes/TemporaryFolder.h"
 #include "refinement/DiagnosticLog.h"
 
 namespace vellotype {
@@ -41,6 +44,42 @@ TEST(DiagnosticLog, AppendsTimestampedLinesToAPrivateFileInPrivateFoldersOrLoses
   DiagnosticLog(root / "blocked" / "Vellotype.log").logToFile("lost");
   EXPECT_EQ(read(root / "blocked"), "not a folder");
   std::filesystem::remove_all(root);
+}
+
+TEST(DiagnosticLogOnlyWritesARegularFile, ALinkIsNotFollowed) {
+  TemporaryFolder folder;
+  std::ofstream(folder / "elsewhere") << "untouched";
+  std::filesystem::create_symlink(folder / "elsewhere", folder / "Vellotype.log");
+  DiagnosticLog(folder / "Vellotype.log").logToFile("lost");
+  EXPECT_EQ(read(folder / "elsewhere"), "untouched");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "Vellotype.log"));
+}
+
+TEST(DiagnosticLogOnlyWritesARegularFile, AFIFOReturnsAtOnceWithOrWithoutAReader) {
+  using namespace std::chrono_literals;
+  TemporaryFolder folder;
+  const auto fifo = folder / "Vellotype.log";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  DiagnosticLog log(fifo);
+  auto alone = std::async(std::launch::async, [&] { log.logToFile("lost"); });
+  const bool returned = alone.wait_for(5s) == std::future_status::ready;
+  // A reader lets a waiting writer go, so that a failure ends the test instead of hanging it.
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  alone.wait();
+  log.logToFile("lost as well");
+  char buffer[64];
+  EXPECT_LE(::read(reader, buffer, sizeof buffer), 0) << "nothing was written";
+  ::close(reader);
+  EXPECT_TRUE(returned);
+}
+
+TEST(DiagnosticLogOnlyWritesARegularFile, AnExistingLogBecomesPrivate) {
+  TemporaryFolder folder;
+  std::ofstream(folder / "Vellotype.log") << "before\n";
+  ::chmod((folder / "Vellotype.log").c_str(), 0644);
+  DiagnosticLog(folder / "Vellotype.log").logToFile("after");
+  EXPECT_EQ(modeOf(folder / "Vellotype.log"), 0600u);
+  EXPECT_THAT(read(folder / "Vellotype.log"), ::testing::MatchesRegex("before\n\\[.*\\] after\n"));
 }
 
 }  // namespace

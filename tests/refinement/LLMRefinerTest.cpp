@@ -87,6 +87,7 @@ TEST_F(LLMRefinerTest, BaseURLLosesOneTrailingSlashAndAMalformedOneFailsAtOnceUn
       ASSERT_EQ(session.sent.size(), 1u) << base;
       EXPECT_EQ(session.sent[0].request.url, endpoint);
       EXPECT_EQ(session.sent[0].request.timeoutSeconds, 10);
+      EXPECT_EQ(session.sent[0].request.totalTimeoutSeconds, 30);
       EXPECT_THAT(logged(),
                   ElementsAre("Request: " + std::string(endpoint) + " model=gpt-4o-mini"));
       EXPECT_EQ(refiner.currentTask(), session.sent[0].task);
@@ -106,6 +107,8 @@ TEST_F(LLMRefinerTest, EachReplyIsJudgedLoggedAndCompletedOnceOnTheMainQueue) {
   const std::string fixed = R"({"choices":[{"message":{"content":" Fixed.\n"}}]})";
   const std::string null = R"({"choices":[{"message":{"content":null}}]})";
   const std::string none = R"({"choices":[]})";
+  const std::string deep = R"({"choices":[{"message":{"content":"x"}}],"d":)" +
+                           std::string(64, '[') + std::string(64, ']') + "}";
   // JSON may come in any Unicode encoding; this one is no UTF-8, so it is not logged.
   std::string utf16;
   for (const char16_t c : std::u16string(u"{\"choices\":[{\"message\":{\"content\":\"é\"}}]}")) {
@@ -125,6 +128,7 @@ TEST_F(LLMRefinerTest, EachReplyIsJudgedLoggedAndCompletedOnceOnTheMainQueue) {
       {replied(fixed), "Fixed.", {"Response: " + fixed, "Refined: 'say \"hi\"' -> 'Fixed.'"}},
       {replied(null), invalid, {"Response: " + null, failed}},
       {replied(none), invalid, {"Response: " + none, failed}},
+      {replied(deep), invalid, {"Response: " + deep, failed}},
       {replied("{\"a\":\"\xff\"}"), invalid, {failed}},
       {replied(utf16), "é", {"Refined: 'say \"hi\"' -> 'é'"}},
   };

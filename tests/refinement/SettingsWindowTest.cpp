@@ -79,6 +79,23 @@ TEST_F(SettingsWindowTest, TestStoresTheFieldsFirstAndShowsTheOutcome) {
                                        "view: status Could not connect to server (red)"));
 }
 
+TEST_F(SettingsWindowTest, LineBreaksAroundAPastedKeyGoSayingSoUntilTheOutcomeAndNothingElse) {
+  open("http://localhost/v1", "\r\n sk-a\nb \n", "m");
+  view->onTest();
+  EXPECT_EQ(stored(prefs::kLLMAPIKey), " sk-a\nb ");
+  EXPECT_EQ(view->fields[Field::apiKey], " sk-a\nb ") << "the field shows what was stored";
+  refiner.reply(std::string("ok"));
+  queue.runUntilIdle();
+  view->fields[Field::apiKey] = "\n";
+  view->onSave();
+  EXPECT_EQ(stored(prefs::kLLMAPIKey), "");
+  view->onTest();
+  const std::string removed = "view: status Removed a line break from the API key (secondary)";
+  EXPECT_THAT(log.calls(), ElementsAre(removed, "refiner: refine Hello, this is a test. (forced)",
+                                       "view: status OK: ok (green)", removed, "view: hide",
+                                       "view: status API key is empty (red)"));
+}
+
 TEST_F(SettingsWindowTest, TheRealRefinerReadsWhatWasJustTypedAndAMalformedURLNeverShowsTesting) {
   FakeHttpSession session;
   DiagnosticLog discarded{"/dev/null"};

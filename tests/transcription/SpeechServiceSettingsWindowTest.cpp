@@ -43,8 +43,9 @@ TEST(SpeechServiceSettingsWindow, LoadsTheDefaultsAndStoresEverythingOnTestAndSa
   EXPECT_FALSE(view.liveWordsOn);
   EXPECT_FALSE(preferences.stringValue(prefs::kSpeechServiceBaseURL)) << "nothing stored yet";
 
-  view.fields = {
-      {Field::baseURL, "http://127.0.0.1:8080/v1/"}, {Field::apiKey, ""}, {Field::model, "small"}};
+  view.fields = {{Field::baseURL, "http://127.0.0.1:8080/v1/"},
+                 {Field::apiKey, "sk\r\n"},
+                 {Field::model, "small"}};
   view.chosenLanguages = Languages::all;
   view.liveWordsOn = true;
   log.clear();
@@ -52,6 +53,8 @@ TEST(SpeechServiceSettingsWindow, LoadsTheDefaultsAndStoresEverythingOnTestAndSa
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(preferences.stringValue(prefs::kSpeechServiceBaseURL), "http://127.0.0.1:8080/v1/");
   EXPECT_EQ(preferences.stringValue(prefs::kSpeechServiceModel), "small");
+  EXPECT_EQ(preferences.stringValue(prefs::kSpeechServiceAPIKey), "sk") << "as pasted, less a line";
+  EXPECT_EQ(view.fields[Field::apiKey], "sk");
   EXPECT_EQ(preferences.stringValue(prefs::kSpeechServiceLanguages), "all");
   EXPECT_EQ(preferences.boolValue(prefs::kSpeechServiceLiveWords), true);
   ASSERT_EQ(http.sent.size(), 1u);
@@ -71,7 +74,7 @@ TEST(SpeechServiceSettingsWindow, LoadsTheDefaultsAndStoresEverythingOnTestAndSa
   queue.runUntilIdle();
   view.onSave();
   EXPECT_THAT(log.calls(),
-              ElementsAre("view: status Testing... (secondary)",
+              ElementsAre("view: status Removed a line break from the API key (secondary)",
                           "view: status OK: the service answered (no words in the test sound) "
                           "(green)",
                           "view: status Testing... (secondary)",

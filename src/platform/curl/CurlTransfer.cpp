@@ -1,6 +1,7 @@
 #include "platform/curl/CurlTransfer.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace vellotype {
@@ -14,6 +15,18 @@ std::optional<CurlTransfer::Clock::duration> limitOf(double seconds) {
   return std::chrono::duration_cast<CurlTransfer::Clock::duration>(
       std::chrono::duration<double>(std::min(seconds, kLongest)));
 }
+
+// A line break in a header would end it and start another (a key pasted with its newline, or one
+// made to add headers); HTTP allows a tab inside a value, no other control character.
+bool isSafeHeader(std::string_view name, std::string_view value) {
+  const auto control = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
+  return std::none_of(name.begin(), name.end(), control) &&
+         std::none_of(value.begin(), value.end(), [&](char c) { return c != '\t' && control(c); });
+}
+
+constexpr const char* kUnsafeHeader =
+    "A request header holds a line break or another control character; check the API key";
+constexpr const char* kBriefUnsafeHeader = "Control character in a request header";
 
 }  // namespace
 
@@ -46,6 +59,11 @@ void CurlTransfer::configure() {
     return;
   }
   for (const auto& [name, value] : request_.headers) {
+    if (!isSafeHeader(name, value)) {
+      refused_ = true;
+      setupResult_ = CURLE_BAD_FUNCTION_ARGUMENT;
+      return;
+    }
     // curl drops a header written with an empty value; the semicolon form sends it empty.
     const std::string line = value.empty() ? name + ";" : name + ": " + value;
     headers_ = curl_slist_append(headers_, line.c_str());
@@ -106,6 +124,9 @@ void CurlTransfer::complete(CURLcode result) {
     outcome.error = "cancelled";
   } else if (bodyTooLarge_ || result == CURLE_FILESIZE_EXCEEDED) {
     outcome.bodyTooLarge = true;
+  } else if (refused_) {
+    outcome.error = kUnsafeHeader;
+    outcome.briefError = kBriefUnsafeHeader;
   } else if (result != CURLE_OK) {
     outcome.error = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result);
     outcome.briefError = curl_easy_strerror(result);

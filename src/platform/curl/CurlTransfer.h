@@ -57,6 +57,8 @@ class CurlTransfer : public HttpTask {
   CURLU* url_ = nullptr;
   curl_slist* headers_ = nullptr;
   CURLcode setupResult_ = CURLE_OK;
+  // A header that would break the request's framing: nothing is sent.
+  bool refused_ = false;
   char errorText_[CURL_ERROR_SIZE] = {};
 
   std::string body_;

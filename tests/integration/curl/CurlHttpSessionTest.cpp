@@ -101,6 +101,24 @@ TEST(CurlHttpSessionFailures, CarryCurlsDescriptionAndGuessNoScheme) {
   EXPECT_TRUE(server.received().empty());
 }
 
+TEST(CurlHttpSessionFailures, AControlCharacterInAHeaderSendsNothing) {
+  LoopbackServer server;
+  CurlHttpSession session;
+  for (const auto& [name, value] : {std::pair{"Authorization", "Bearer sk-pasted\n"},
+                                    {"Authorization", "Bearer sk\r\nX-Injected: 1"},
+                                    {"X-Injected: 1\r\nAuthorization", "Bearer sk"},
+                                    {"Authorization", "Bearer sk\x7f"}}) {
+    auto request = get(server.url("/v1"));
+    request.headers = {{"Content-Type", "text/plain"}, {name, value}};
+    const auto outcome = send(session, request).outcome;
+    EXPECT_EQ(outcome.error, std::string("A request header holds a line break or another control "
+                                         "character; check the API key"))
+        << value;
+    EXPECT_EQ(outcome.briefError, "Control character in a request header");
+  }
+  EXPECT_TRUE(server.received().empty());
+}
+
 TEST(CurlHttpSessionTimeouts, FailOnlyAfterThatLongWithoutAByteOrAfterTheWholeLimit) {
   // Six bytes a tenth of a second apart: longer in all than the limit, never idle for as long.
   LoopbackServer trickling([](const httplib::Request&, httplib::Response& response) {

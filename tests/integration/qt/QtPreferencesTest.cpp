@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "hotkey/TriggerKey.h"
 #include "platform/qt/QtPreferences.h"
 
 namespace vellotype {
@@ -39,11 +40,13 @@ TEST(QtPreferences, EveryValueIsOnDiskAtOnceAndPrivate) {
   // Edited by hand.
   QFile file(reader.fileName());
   ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write("[General]\nllmEnabled=maybe\ntriggerKeyCode=12abc\nllmModel=a, b\n");
+  file.write(
+      "[General]\nllmEnabled=maybe\ntriggerKeyKind=keyCode\ntriggerKeyCode=12abc\nllmModel=a, b\n");
   file.close();
   QtPreferences edited;
   EXPECT_EQ(edited.boolValue("llmEnabled"), std::nullopt);
   EXPECT_EQ(edited.integerValue("triggerKeyCode"), std::nullopt);
+  EXPECT_EQ(TriggerKey::load(edited), TriggerKey::defaultKey()) << "not the A key, code 0";
   EXPECT_EQ(edited.stringValue("llmModel"), "a,b");
 }
 

@@ -201,6 +201,26 @@ TEST_F(RefinementExchangeTest, CancelEndsAHeldRequestAtOnce) {
   EXPECT_THAT(takeLog(), ElementsAre(requestLine(), "Network error: cancelled"));
 }
 
+TEST_F(RefinementExchangeTest, AReplyStillTricklingAtTheDeadlineFailsInTheTransport) {
+  // A byte every tenth of a second: never idle for long, never done.
+  server.answerWith([](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
+      std::this_thread::sleep_for(100ms);
+      return sink.write(" ", 1);
+    });
+  });
+  LLMRefiner hurried{preferences, session, queue, log, /*totalTimeoutSeconds=*/0.5};
+  std::optional<RefineResult> result;
+  hurried.refine("x", false, [&](const RefineResult& r) { result = r; });
+  ASSERT_TRUE(queue.runUntil([&] { return result.has_value(); }, 5s));
+  const auto* error = std::get_if<RefinerError>(&*result);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->code(), RefinerError::Code::transport);
+  EXPECT_THAT(error->localizedDescription(), ::testing::StartsWith("Operation timed out after"));
+  EXPECT_THAT(takeLog(),
+              ElementsAre(requestLine(), "Network error: " + error->localizedDescription()));
+}
+
 TEST_F(RefinementExchangeTest, AReplyBeyondEightMebibytesOrARedirectIsRefused) {
   LoopbackServer elsewhere;
   server.answerWith(reply(200, std::string(9 << 20, ' ')));
