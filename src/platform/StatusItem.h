@@ -30,8 +30,11 @@ class StatusItem {
  public:
   virtual ~StatusItem() = default;
 
-  // Nothing when the desktop has no status area to show the item in.
+  // Keeps the look it is given while the desktop has no status area, and shows it as soon as
+  // one appears: at login the panel often starts after the program.
   virtual StatusItemButton* button() = 0;
+  // Whether the desktop has a status area to show the item in now.
+  virtual bool hasStatusArea() = 0;
   // Shown when the item is clicked.
   virtual void setMenu(std::shared_ptr<Menu> menu) = 0;
 };

@@ -10,8 +10,9 @@ using ::testing::IsEmpty;
 
 TEST(RecordingControllerKeys, OnlyAPressStartsAndOnlyItsReleaseStopsARecording) {
   AppHarness h;
+  const auto pending = h.queue.pendingCount();
   h.app->triggerUp();
-  EXPECT_EQ(h.queue.pendingCount(), 0u) << "a release without a press starts no wait";
+  EXPECT_EQ(h.queue.pendingCount(), pending) << "a release without a press starts no wait";
   h.app->triggerDown();
   h.app->triggerDown();
   EXPECT_EQ(h.log.count("speech: start"), 1u);

@@ -8,7 +8,7 @@
 
 namespace vellotype {
 
-QtStatusItem::QtStatusItem() : trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable()) {
+QtStatusItem::QtStatusItem() {
   // As on a menu bar, a plain click opens the menu; trays show it on a right click themselves.
   QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,
                    [this](QSystemTrayIcon::ActivationReason reason) {
@@ -18,7 +18,9 @@ QtStatusItem::QtStatusItem() : trayAvailable_(QSystemTrayIcon::isSystemTrayAvail
                    });
 }
 
-StatusItemButton* QtStatusItem::button() { return trayAvailable_ ? this : nullptr; }
+StatusItemButton* QtStatusItem::button() { return this; }
+
+bool QtStatusItem::hasStatusArea() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
   menuView_ = std::make_unique<QtMenuView>(std::move(menu));
@@ -28,6 +30,7 @@ void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
 void QtStatusItem::setImage(const VectorImage& image) {
   image_ = &image;
   redraw();
+  // Shown even with no tray yet: Qt docks a shown icon in a tray that appears later.
   trayIcon_.show();
 }
 
