@@ -22,7 +22,7 @@ class StatusItemButton {
   virtual void setImage(const VectorImage& image) = 0;
   virtual void setImagePosition(ImagePosition position) = 0;
   virtual void setToolTip(std::string_view toolTip) = 0;
-  // Nothing removes the tint: the image is drawn in the desktop's own text colour.
+  // Nothing removes the tint: the image is drawn in its own colours.
   virtual void setContentTintColor(std::optional<Color> tint) = 0;
 };
 

@@ -1,8 +1,6 @@
 #include "platform/qt/QtStatusItem.h"
 
-#include <QApplication>
 #include <QCursor>
-#include <QPalette>
 
 #include "platform/qt/VectorIconEngine.h"
 
@@ -49,12 +47,11 @@ void QtStatusItem::setContentTintColor(std::optional<Color> tint) {
 
 void QtStatusItem::redraw() {
   if (!image_) return;
-  // Trays do not recolour shape-only images to suit their background, so the icon takes the
-  // desktop's text colour, or the tint.
-  QColor color = QApplication::palette().color(QPalette::WindowText);
-  if (tint_) color = QColor::fromRgbF(float(tint_->red), float(tint_->green), float(tint_->blue));
-  color.setAlphaF(float(image_->isTemplate ? image_->color.alpha : 1.0));
-  trayIcon_.setIcon(QIcon(new VectorIconEngine(*image_, color)));
+  // The desktop's text colour says nothing about the panel's, so the icon keeps its own.
+  const Color& color = tint_ ? *tint_ : image_->color;
+  trayIcon_.setIcon(QIcon(
+      new VectorIconEngine(*image_, QColor::fromRgbF(float(color.red), float(color.green),
+                                                     float(color.blue), float(color.alpha)))));
 }
 
 }  // namespace vellotype
