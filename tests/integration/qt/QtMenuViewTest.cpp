@@ -1,10 +1,12 @@
-// The tray's menu as Qt paints it: the texts its items are drawn with.
+// The tray's menu as Qt paints it: the texts its items are drawn with, and the glyphs of the
+// language names in the desktop's fonts.
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
+#include <QTextLayout>
 
 #include "platform/qt/QtMenuView.h"
 
@@ -38,6 +40,22 @@ TEST(QtMenuViewKeys, TheTraysMenuShowsQuitsKeyEquivalentWhereShortcutsAreHidden)
   view.menu()->grab();
   EXPECT_EQ(style.texts, (std::vector<std::string>{"Enabled", "Quit Vellotype\tCtrl+Q"}));
   QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false);
+}
+
+TEST(QtMenuViewScripts, EveryCharacterOfTheLanguageNamesHasAGlyph) {
+  QtMenuView view(std::make_shared<Menu>());
+  for (const char* name : {"中文 (简体)", "中文 (繁體)", "日本語", "한국어", "✨"}) {
+    // Laid out as the menu lays out its items, with the fonts Qt falls back to.
+    QTextLayout layout(QString::fromUtf8(name), view.menu()->font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    int missing = 0;  // glyph 0 is a font's empty box for a character it lacks
+    for (const auto& run : layout.glyphRuns()) {
+      for (const auto glyph : run.glyphIndexes()) missing += glyph == 0;
+    }
+    EXPECT_EQ(missing, 0) << name;
+  }
 }
 
 }  // namespace
