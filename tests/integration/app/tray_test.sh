@@ -52,6 +52,8 @@ check_contrast() {
 start_tray --transparent true --alpha 0 --tint 0xf5f5f5
 check_contrast light
 stop_tray
+icon_undocked() { ! icon_docked; }
+wait_for 5 icon_undocked || fail "the icon stayed where the tray was"
 start_tray --transparent true --alpha 0 --tint 0x202020
 check_contrast dark
 
