@@ -6,6 +6,8 @@ namespace vellotype {
 namespace {
 
 constexpr std::string_view kDefaultLocaleCode = "zh-CN";
+// How long a panel starting with the desktop may take to offer its tray.
+constexpr double kStatusAreaWait = 5;
 
 // The program is driven through the X server, so what the user must do is about the session.
 constexpr std::string_view kKeyboardAccessSteps =
@@ -157,15 +159,21 @@ void AppDelegate::showAccessibilityAlert() {
 }
 
 void AppDelegate::showStartupNotices() {
+  // Started at login, the program often comes up before the desktop's panel: give the panel
+  // time before telling the user there is no tray. The icon appears whenever one does.
+  services_.mainQueue.postAfter(kStatusAreaWait, [weak = weak_from_this()] {
+    auto self = weak.lock();
+    if (!self || self->statusItem_->hasStatusArea()) return;
+    const auto& name = self->components_.keyMonitor->triggerKey().displayName;
+    self->showAlert("No System Tray",
+                    "Vellotype found no system tray on this desktop, so its menu cannot be shown. "
+                    "Holding " +
+                        name +
+                        " still records and types your words.\n\nTo change settings, add a "
+                        "system tray (on GNOME, the AppIndicator extension) and start Vellotype "
+                        "again.");
+  });
   const auto& name = components_.keyMonitor->triggerKey().displayName;
-  if (!statusItem_->button()) {
-    showAlert("No System Tray",
-              "Vellotype found no system tray on this desktop, so its menu cannot be shown. "
-              "Holding " +
-                  name +
-                  " still records and types your words.\n\nTo change settings, add a system "
-                  "tray (on GNOME, the AppIndicator extension) and start Vellotype again.");
-  }
   auto& preferences = services_.preferences;
   if (services_.workspace.isWaylandSession() &&
       !preferences.boolValue(prefs::kWaylandNoticeShown).value_or(false)) {

@@ -22,7 +22,7 @@ class StatusItemButton {
   virtual void setImage(const VectorImage& image) = 0;
   virtual void setImagePosition(ImagePosition position) = 0;
   virtual void setToolTip(std::string_view toolTip) = 0;
-  // Nothing removes the tint: the image is drawn in the desktop's own text colour.
+  // Nothing removes the tint: the image is drawn in its own colours.
   virtual void setContentTintColor(std::optional<Color> tint) = 0;
 };
 
@@ -30,8 +30,11 @@ class StatusItem {
  public:
   virtual ~StatusItem() = default;
 
-  // Nothing when the desktop has no status area to show the item in.
+  // Keeps the look it is given while the desktop has no status area, and shows it as soon as
+  // one appears: at login the panel often starts after the program.
   virtual StatusItemButton* button() = 0;
+  // Whether the desktop has a status area to show the item in now.
+  virtual bool hasStatusArea() = 0;
   // Shown when the item is clicked.
   virtual void setMenu(std::shared_ptr<Menu> menu) = 0;
 };

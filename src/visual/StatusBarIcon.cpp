@@ -13,6 +13,7 @@ constexpr double kStrokeWidth = 1.7;
 constexpr double kCursorInset = 4;
 constexpr double kSerifHalfWidth = 1.4;
 constexpr double kCursorLineWidth = 1.6;
+constexpr double kOutlineWidth = 0.9;
 
 }  // namespace
 
@@ -31,8 +32,10 @@ VectorImage StatusBarIcon::makeImage(bool recording) {
   VectorImage image;
   image.width = kSize;
   image.height = kSize;
-  image.isTemplate = true;
-  image.color = Color::black(0.92);
+  // Trays show an icon as it is drawn, on panels light or dark.
+  image.color = Color::white();
+  image.outlineWidth = kOutlineWidth;
+  image.outlineColor = Color::black(0.9);
   image.accessibilityDescription = recording ? "Voice Input Recording" : "Voice Input";
 
   const auto& lengths = recording ? kRecordingLengths : kNormalLengths;

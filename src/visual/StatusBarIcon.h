@@ -1,5 +1,6 @@
 #pragma once
-// The status item's two icons (idle and recording): three waveform strokes beside a text cursor.
+// The status item's two icons (idle and recording): three waveform strokes beside a text cursor,
+// light and edged in black so that they read on any panel.
 // Each image is built on first request and shared for the life of the process; thread-safe.
 
 #include "visual/VectorImage.h"

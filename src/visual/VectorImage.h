@@ -36,9 +36,11 @@ struct VectorImage {
   double width = 0;
   double height = 0;
   bool flipped = false;  // false: y grows upwards from the bottom-left corner
-  // A template image is a shape only: the status area recolours it to suit its background.
-  bool isTemplate = false;
   Color color;
+  // Beneath the paths, each path again this much wider on either side. A light drawing with a
+  // dark edge reads on light and dark backgrounds alike, where no one colour would.
+  double outlineWidth = 0;
+  Color outlineColor;
   std::vector<StrokedPath> paths;
   std::string accessibilityDescription;
 };

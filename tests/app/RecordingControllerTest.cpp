@@ -53,8 +53,9 @@ TEST(RecordingControllerKeys, AModifierTriggerShowsItselfOnlyOnceHeldAloneForAMo
 
 TEST(RecordingControllerKeys, OnlyAPressStartsAndOnlyItsReleaseStopsARecording) {
   AppHarness h;
+  const auto pending = h.queue.pendingCount();
   h.app->triggerUp();
-  EXPECT_EQ(h.queue.pendingCount(), 0u) << "a release without a press starts no wait";
+  EXPECT_EQ(h.queue.pendingCount(), pending) << "a release without a press starts no wait";
   h.app->triggerDown();
   h.app->triggerDown();
   h.queue.advanceBy(0.2);

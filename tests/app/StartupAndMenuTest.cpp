@@ -85,17 +85,26 @@ TEST(Startup, KeyHeldByAnotherProgramIsExplainedAndAnotherKeyCanBeChosen) {
   EXPECT_EQ(h.log.count("app: terminate"), 0u);
 }
 
-TEST(Startup, WithoutATrayOrOnWaylandTheUserIsToldAndTheWaylandNoticeComesOnce) {
-  AppHarness h(/*launched=*/false);
-  h.statusBar.hasButton = false;
-  h.workspace.wayland = true;
-  h.app->applicationDidFinishLaunching();
-  EXPECT_EQ(h.log.count("alert: No System Tray"), 1u);
-  EXPECT_EQ(h.log.count("alert: Wayland Session"), 1u);
+TEST(Startup, ATrayMissingFiveSecondsAfterStartOrWaylandIsExplainedAndTheWaylandNoticeOnce) {
+  FakePreferences stored;
+  for (const bool trayAppears : {false, true}) {
+    AppHarness h(/*launched=*/false);
+    h.statusBar.statusArea = false;
+    h.workspace.wayland = true;
+    h.app->applicationDidFinishLaunching();
+    EXPECT_EQ(h.log.count("alert: Wayland Session"), 1u);
+    h.queue.advanceBy(4.999);  // a panel starting with the desktop may still bring a tray
+    EXPECT_EQ(h.log.count("alert: No System Tray"), 0u);
+    h.statusBar.statusArea = trayAppears;
+    h.queue.advanceBy(0.001);
+    EXPECT_EQ(h.log.count("alert: No System Tray"), trayAppears ? 0u : 1u);
+    stored = h.preferences;
+  }
   AppHarness relaunched(/*launched=*/false);
-  relaunched.preferences = h.preferences;
+  relaunched.preferences = stored;
   relaunched.workspace.wayland = true;
   relaunched.app->applicationDidFinishLaunching();
+  relaunched.queue.runUntilIdle();
   EXPECT_THAT(relaunched.alerts.shown, IsEmpty());
 }
 

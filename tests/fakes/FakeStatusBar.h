@@ -14,7 +14,8 @@ class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButt
   std::shared_ptr<StatusItem> statusItem(double) override {
     return std::shared_ptr<StatusItem>(std::shared_ptr<void>(), this);  // not owned
   }
-  StatusItemButton* button() override { return hasButton ? this : nullptr; }
+  StatusItemButton* button() override { return this; }
+  bool hasStatusArea() override { return statusArea; }
   void setMenu(std::shared_ptr<Menu> newMenu) override { menu = std::move(newMenu); }
 
   void setImage(const VectorImage& image) override {
@@ -24,7 +25,7 @@ class FakeStatusBar : public StatusBar, public StatusItem, public StatusItemButt
   void setToolTip(std::string_view text) override { toolTip = text; }
   void setContentTintColor(std::optional<Color> color) override { tint = color; }
 
-  bool hasButton = true;  // false: a desktop without a status area
+  bool statusArea = true;  // false: a desktop without one, for now
   std::shared_ptr<Menu> menu;
   std::string toolTip;
   std::optional<Color> tint;

@@ -1,6 +1,7 @@
 #include "platform/qt/QtMenuView.h"
 
 #include <QAction>
+#include <QKeySequence>
 
 namespace vellotype {
 namespace {
@@ -11,6 +12,21 @@ void showState(QAction& action, const MenuItem& item) {
   action.setCheckable(on);
   action.setChecked(on);
   action.setText(QString::fromStdString(item.title()));
+}
+
+// The platform's shortcut key: Command on a Mac keyboard is Control here.
+QKeySequence keySequence(const MenuItem& item) {
+  const auto& equivalent = item.keyEquivalent();
+  if (equivalent.size() != 1) return {};
+  const QChar key(equivalent[0]);
+  Qt::KeyboardModifiers modifiers;
+  if (item.keyEquivalentModifierMask() & MenuItem::kCommandModifier) {
+    modifiers |= Qt::ControlModifier;
+  }
+  if ((item.keyEquivalentModifierMask() & MenuItem::kShiftModifier) || key.isUpper()) {
+    modifiers |= Qt::ShiftModifier;
+  }
+  return QKeyCombination(modifiers, Qt::Key(key.toUpper().unicode()));
 }
 
 }  // namespace
@@ -37,6 +53,10 @@ void QtMenuView::fill(QMenu& view, const Menu& model) {
     auto* action = view.addAction(QString::fromStdString(item->title()));
     showState(*action, *item);
     action->setEnabled(item->hasAction());
+    action->setShortcut(keySequence(*item));
+    // Some desktops' themes leave shortcuts out of context menus, which Qt takes a tray's menu
+    // for; this menu is where the user learns the key.
+    action->setShortcutVisibleInContextMenu(true);
     item->onChange = [action, item = item.get()] { showState(*action, *item); };
     watched_.push_back(item);
     QObject::connect(action, &QAction::triggered, action, [action, item = item.get()] {

@@ -1,14 +1,12 @@
 #include "platform/qt/QtStatusItem.h"
 
-#include <QApplication>
 #include <QCursor>
-#include <QPalette>
 
 #include "platform/qt/VectorIconEngine.h"
 
 namespace vellotype {
 
-QtStatusItem::QtStatusItem() : trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable()) {
+QtStatusItem::QtStatusItem() {
   // As on a menu bar, a plain click opens the menu; trays show it on a right click themselves.
   QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,
                    [this](QSystemTrayIcon::ActivationReason reason) {
@@ -18,7 +16,9 @@ QtStatusItem::QtStatusItem() : trayAvailable_(QSystemTrayIcon::isSystemTrayAvail
                    });
 }
 
-StatusItemButton* QtStatusItem::button() { return trayAvailable_ ? this : nullptr; }
+StatusItemButton* QtStatusItem::button() { return this; }
+
+bool QtStatusItem::hasStatusArea() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
   menuView_ = std::make_unique<QtMenuView>(std::move(menu));
@@ -28,6 +28,7 @@ void QtStatusItem::setMenu(std::shared_ptr<Menu> menu) {
 void QtStatusItem::setImage(const VectorImage& image) {
   image_ = &image;
   redraw();
+  // Shown even with no tray yet: Qt docks a shown icon in a tray that appears later.
   trayIcon_.show();
 }
 
@@ -46,12 +47,11 @@ void QtStatusItem::setContentTintColor(std::optional<Color> tint) {
 
 void QtStatusItem::redraw() {
   if (!image_) return;
-  // Trays do not recolour shape-only images to suit their background, so the icon takes the
-  // desktop's text colour, or the tint.
-  QColor color = QApplication::palette().color(QPalette::WindowText);
-  if (tint_) color = QColor::fromRgbF(float(tint_->red), float(tint_->green), float(tint_->blue));
-  color.setAlphaF(float(image_->isTemplate ? image_->color.alpha : 1.0));
-  trayIcon_.setIcon(QIcon(new VectorIconEngine(*image_, color)));
+  // The desktop's text colour says nothing about the panel's, so the icon keeps its own.
+  const Color& color = tint_ ? *tint_ : image_->color;
+  trayIcon_.setIcon(QIcon(
+      new VectorIconEngine(*image_, QColor::fromRgbF(float(color.red), float(color.green),
+                                                     float(color.blue), float(color.alpha)))));
 }
 
 }  // namespace vellotype

@@ -16,6 +16,7 @@ class QtStatusItem : public StatusItem, public StatusItemButton {
   QtStatusItem();
 
   StatusItemButton* button() override;
+  bool hasStatusArea() override;
   void setMenu(std::shared_ptr<Menu> menu) override;
 
   void setImage(const VectorImage& image) override;
@@ -30,7 +31,6 @@ class QtStatusItem : public StatusItem, public StatusItemButton {
   std::unique_ptr<QtMenuView> menuView_;
   const VectorImage* image_ = nullptr;
   std::optional<Color> tint_;
-  bool trayAvailable_;
 };
 
 }  // namespace vellotype

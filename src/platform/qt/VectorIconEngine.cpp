@@ -47,18 +47,30 @@ void VectorIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode m
   painter->scale(scale, image_.flipped ? scale : -scale);
   if (image_.flipped) painter->translate(0, -image_.height);
 
+  const double alpha = mode == QIcon::Disabled ? 0.4 : 1;
+  // Every outline first, so that none covers a neighbouring stroke.
+  if (image_.outlineWidth > 0) {
+    const auto& c = image_.outlineColor;
+    stroke(*painter,
+           QColor::fromRgbF(float(c.red), float(c.green), float(c.blue), float(c.alpha * alpha)),
+           2 * image_.outlineWidth);
+  }
   QColor color = color_;
-  if (mode == QIcon::Disabled) color.setAlphaF(color.alphaF() * 0.4f);
+  color.setAlphaF(float(color.alphaF() * alpha));
+  stroke(*painter, color, 0);
+  painter->restore();
+}
+
+void VectorIconEngine::stroke(QPainter& painter, const QColor& color, double widening) const {
   for (const auto& path : image_.paths) {
     QPainterPath line;
     for (const auto& segment : path.segments) {
       line.moveTo(segment.from.x, segment.from.y);
       line.lineTo(segment.to.x, segment.to.y);
     }
-    QPen pen(color, path.lineWidth, Qt::SolidLine, qtCap(path.cap), qtJoin(path.join));
-    painter->strokePath(line, pen);
+    painter.strokePath(line, QPen(color, path.lineWidth + widening, Qt::SolidLine, qtCap(path.cap),
+                                  qtJoin(path.join)));
   }
-  painter->restore();
 }
 
 QPixmap VectorIconEngine::pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) {

@@ -1,6 +1,6 @@
 #pragma once
-// Paints a VectorImage as an icon at whatever size and pixel density is asked for, in one
-// colour. Main thread only; owned by the QIcon that holds it.
+// Paints a VectorImage as an icon at whatever size and pixel density is asked for, its strokes
+// in one colour over the image's outline. Main thread only; owned by the QIcon that holds it.
 
 #include <QColor>
 #include <QIconEngine>
@@ -20,6 +20,9 @@ class VectorIconEngine : public QIconEngine {
   QString key() const override { return "vellotype-vector"; }
 
  private:
+  // Every path, `widening` wider than its own line width.
+  void stroke(QPainter& painter, const QColor& color, double widening) const;
+
   const VectorImage& image_;
   QColor color_;
 };

@@ -169,6 +169,8 @@ class QtSettingsViewTest : public ::testing::Test {
 
 TEST_F(QtSettingsViewTest, TypedFieldsAreTestedAndSavedAndSurviveClosing) {
   open();
+  const auto& save = view->saveButton();
+  EXPECT_EQ(save.mapTo(view, QPoint()).y() + save.height(), view->height() - 20) << "at the bottom";
   EXPECT_EQ(view->field(Field::baseURL).text(), "https://api.openai.com/v1");
   EXPECT_EQ(view->field(Field::apiKey).echoMode(), QLineEdit::Normal) << "the key is not masked";
   const QColor secondary = statusColor();

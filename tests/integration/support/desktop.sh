@@ -34,7 +34,10 @@ wait_for() {
 }
 
 # An Xvfb on a display number of its own, and a tray host docked at the top right.
-start_desktop() {
+start_desktop() { start_display && start_tray; }
+
+# The display alone, as at login before the desktop's panel has started.
+start_display() {
   exec {displayfd}<> <(:)
   Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp -noreset \
     >"$desktop_work/xvfb.log" 2>&1 &
@@ -45,10 +48,20 @@ start_desktop() {
   export DISPLAY=":$number"
   mkdir -p -m 700 "$desktop_work/run"
   export XDG_RUNTIME_DIR="$desktop_work/run"
+}
+
+# The tray host, 120 x 28 at the top right; arguments go to trayer (such as a panel colour).
+start_tray() {
   trayer --edge top --align right --widthtype pixel --width 120 --height 28 \
-    --SetDockType true >/dev/null 2>&1 &
-  desktop_pids+=($!)
+    --SetDockType true "$@" >/dev/null 2>&1 &
+  tray_pid=$!
+  desktop_pids+=("$tray_pid")
   wait_for 10 tray_ready
+}
+
+stop_tray() {
+  kill "$tray_pid" 2>/dev/null || true
+  wait "$tray_pid" 2>/dev/null || true
 }
 
 tray_ready() { xwininfo -root -tree 2>/dev/null | grep -q '("panel" "trayer")'; }
@@ -170,8 +183,17 @@ vellotype_windows() {
     sed -E 's/.* ([0-9]+)x([0-9]+)[+-][0-9]+[+-][0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/'
 }
 
-# The position "x y" of the program's icon docked in the tray, once it is there. Until the tray
-# has taken it, the icon's window sits at the root window's origin.
-tray_icon_position() {
-  vellotype_windows | awk '$1 < 64 && $2 < 64 && ($3 != 0 || $4 != 0) { print $3, $4; exit }'
+# The geometry "width height x y" of the program's icon docked in the tray, once it is there.
+# Until the tray has taken it, the icon's window sits at the root window's origin.
+tray_icon_geometry() {
+  vellotype_windows | awk '$1 < 64 && $2 < 64 && ($3 != 0 || $4 != 0) { print; exit }'
+}
+
+# Its position "x y".
+tray_icon_position() { tray_icon_geometry | awk '{ print $3, $4 }'; }
+
+# Each pixel of an image as "red green blue", 0 to 255, one a line.
+pixels() {
+  convert "$1" -depth 8 txt:- |
+    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
 }
