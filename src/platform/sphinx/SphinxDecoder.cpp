@@ -6,7 +6,9 @@
 
 namespace vellotype {
 
-SphinxDecoder::Loaded SphinxDecoder::load(const SphinxModelFiles& files) {
+SphinxDecoder::Loaded SphinxDecoder::load(const SphinxModelFiles& files,
+                                          const SphinxModelCheck& check) {
+  if (auto problem = check.problem(files); !problem.empty()) return {nullptr, std::move(problem)};
   auto started = SphinxInit::run(files.acousticModel.string(), files.dictionary.string(),
                                  files.languageModel.string());
   if (started.decoder == nullptr) return {nullptr, std::move(started.error)};
