@@ -41,7 +41,7 @@ class SphinxDecoder {
 
 struct SphinxDecoder::Loaded {
   std::unique_ptr<SphinxDecoder> decoder;
-  std::string error;  // the library's own words when decoder is null
+  std::string error;  // why, when decoder is null: the library's words, or how it ended
 };
 
 }  // namespace vellotype

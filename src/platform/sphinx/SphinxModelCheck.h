@@ -17,7 +17,7 @@ class SphinxModelCheck {
   // library has read them, or with kRefused after printing the library's reason.
   static constexpr const char* kProgramName = "vellotype-sphinx-check";
   static constexpr int kRefused = 1;
-  // A good model takes a tenth of a second; a damaged one can make the library work for ever.
+  // A good model takes a tenth of a second; a filter count of 10^8 kept the library busy past 20 s.
   static constexpr std::chrono::milliseconds kTimeLimit = std::chrono::seconds(30);
 
   // Beside an installed program (libexec/vellotype/ next to bin/), else the one built with it.
