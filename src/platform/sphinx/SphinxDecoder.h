@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "platform/sphinx/SphinxModelCheck.h"
 #include "platform/sphinx/SphinxModelFiles.h"
 
 struct ps_decoder_s;
@@ -18,8 +19,9 @@ class SphinxDecoder {
   struct Loaded;
 
   // Takes 0.3–0.7 s. Never ends the process, even for the broken models on which the library
-  // itself would call exit().
-  static Loaded load(const SphinxModelFiles& files);
+  // itself would call exit() or crash: `check` reads the model in a child process first.
+  static Loaded load(const SphinxModelFiles& files,
+                     const SphinxModelCheck& check = SphinxModelCheck());
 
   ~SphinxDecoder();
   SphinxDecoder(const SphinxDecoder&) = delete;
@@ -39,7 +41,7 @@ class SphinxDecoder {
 
 struct SphinxDecoder::Loaded {
   std::unique_ptr<SphinxDecoder> decoder;
-  std::string error;  // the library's own words when decoder is null
+  std::string error;  // why, when decoder is null: the library's words, or how it ended
 };
 
 }  // namespace vellotype

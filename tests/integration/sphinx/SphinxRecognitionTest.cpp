@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "SynthesizedSpeech.h"
@@ -113,6 +114,24 @@ class SphinxRecognitionTest : public ::testing::Test {
   static double errorRate(const Utterance& utterance, std::size_t sentence) {
     return SynthesizedSpeech::wordErrorRate(kSentences[sentence], utterance.finalText());
   }
+  // Two tasks on a recogniser whose model failed to load: each gets one error, naming the locale
+  // and `why`, and nothing else.
+  static void expectEachTaskFails(SpeechRecognizer& recognizer, const std::string& locale,
+                                  const std::string& why) {
+    std::vector<Utterance> utterances{start(true, true, recognizer), start(true, true, recognizer)};
+    utterances[0].say(spoken_[0]);
+    for (const auto& utterance : utterances) {
+      ASSERT_TRUE(decoded(utterance));
+      ASSERT_EQ(utterance.deliveries->errors.size(), 1u);
+      EXPECT_EQ(utterance.deliveries->count(), 1u);
+      const auto& error = utterance.deliveries->errors[0];
+      EXPECT_EQ(error.code, SphinxRecognizer::kModelNotLoadedError);
+      EXPECT_NE(error.localizedDescription.find(locale), std::string::npos);
+      EXPECT_NE(error.localizedDescription.find(why), std::string::npos)
+          << error.localizedDescription;
+    }
+    EXPECT_FALSE(recognizer.isAvailable());
+  }
 
   static inline std::unique_ptr<SynthesizedSpeech> speech_;
   static inline std::vector<std::vector<float>> spoken_;
@@ -216,20 +235,77 @@ TEST_F(SphinxRecognitionTest, AModelThatFailsToLoadGivesEachTaskOneError) {
   SphinxSpeechRecognition broken(*queue_, model.parent_path(), {});
   auto recognizer = broken.recognizer("en-GB");
   ASSERT_TRUE(recognizer);
-  std::vector<Utterance> utterances{start(true, true, *recognizer), start(true, true, *recognizer)};
-  utterances[0].say(spoken_[0]);
-  for (const auto& utterance : utterances) {
-    ASSERT_TRUE(decoded(utterance));
-    ASSERT_EQ(utterance.deliveries->errors.size(), 1u);
-    EXPECT_EQ(utterance.deliveries->count(), 1u);
-    const auto& error = utterance.deliveries->errors[0];
-    EXPECT_EQ(error.code, SphinxRecognizer::kModelNotLoadedError);
-    EXPECT_NE(error.localizedDescription.find("en-GB"), std::string::npos);
-    EXPECT_NE(error.localizedDescription.find("mdef"), std::string::npos)
-        << error.localizedDescription;
-  }
-  EXPECT_FALSE(recognizer->isAvailable());
+  expectEachTaskFails(*recognizer, "en-GB", "mdef");
 }
+
+struct Damage {
+  std::string name;
+  std::string file;            // in the acoustic model
+  std::string parameter = {};  // replaces the line of the same name in feat.params
+  std::size_t keptBytes = std::string::npos;
+  std::string why;
+};
+
+// Debian's model with one file of its acoustic model damaged. On each of these the library ends
+// the process itself: exit() past its error callback, a failed assertion or a crash.
+class SphinxDamagedModelTest : public SphinxRecognitionTest,
+                               public ::testing::WithParamInterface<Damage> {
+ protected:
+  static std::string damaged(const fs::path& original, const Damage& damage) {
+    std::ifstream in(original, std::ios::binary);
+    std::string contents, line;
+    if (damage.parameter.empty()) {
+      contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      return contents.substr(0, damage.keptBytes);
+    }
+    const auto name = damage.parameter.substr(0, damage.parameter.find(' ') + 1);
+    while (std::getline(in, line)) {
+      if (line.rfind(name, 0) != 0) contents += line + "\n";
+    }
+    return contents + damage.parameter + "\n";
+  }
+};
+
+TEST_P(SphinxDamagedModelTest, IsReportedAsNotLoadedAndTheProgramGoesOn) {
+  const auto& damage = GetParam();
+  const auto debian = *SphinxModelFinder::inFolder(SphinxModelFinder::debianModels().at("en-US"));
+  const auto model = speech_->directory() / damage.name / "en-GB";
+  fs::create_directories(model / "hmm");
+  for (const auto& entry : fs::directory_iterator(debian.acousticModel)) {
+    const auto target = model / "hmm" / entry.path().filename();
+    if (entry.path().filename() == damage.file) {
+      std::ofstream(target, std::ios::binary) << damaged(entry.path(), damage);
+    } else {
+      fs::create_symlink(entry.path(), target);
+    }
+  }
+  fs::create_symlink(debian.dictionary, model / "words.dict");
+  fs::create_symlink(debian.languageModel, model / "words.lm.bin");
+  SphinxSpeechRecognition recognition(*queue_, model.parent_path(), {});
+  auto recognizer = recognition.recognizer("en-GB");
+  ASSERT_TRUE(recognizer);
+  expectEachTaskFails(*recognizer, "en-GB", damage.why);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Acoustic, SphinxDamagedModelTest,
+    ::testing::Values(
+        // A failed allocation, on which the library prints to stderr and calls exit().
+        Damage{.name = "NegativeFilterCount",
+               .file = "feat.params",
+               .parameter = "-nfilt -5",
+               .why = "calloc(-5,2) failed"},
+        // Refused cleanly, then freed as though it had a cepstrum table.
+        Damage{
+            .name = "NoCepstra", .file = "feat.params", .parameter = "-ncep 0", .why = "crashed"},
+        // A frame shift of one sample.
+        Damage{.name = "FrameRateOfSampleRate",
+               .file = "feat.params",
+               .parameter = "-samprate 100",
+               .why = "Assertion"},
+        // As an interrupted download leaves it.
+        Damage{.name = "TruncatedMdef", .file = "mdef", .keptBytes = 4096, .why = "crashed"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(SphinxRecognitionExitDeathTest, ExitingWhileModelsStillLoadEndsTheProcessNormally) {
   if (!haveModel()) GTEST_SKIP() << "Debian's pocketsphinx-en-us model is not installed";
