@@ -170,8 +170,8 @@ void AppDelegate::showStartupNotices() {
                     "Holding " +
                         name +
                         " still records and types your words.\n\nTo change settings, add a "
-                        "system tray (on GNOME, the AppIndicator extension) and start Vellotype "
-                        "again.");
+                        "system tray (on GNOME, the AppIndicator extension): the icon appears "
+                        "in it as soon as there is one.");
   });
   const auto& name = components_.keyMonitor->triggerKey().displayName;
   auto& preferences = services_.preferences;
