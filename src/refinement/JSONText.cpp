@@ -86,7 +86,11 @@ class PathReader final : public nlohmann::json_sax<nlohmann::json> {
   bool value(Kind kind, std::string* text = nullptr) {
     if (!wanted(kind)) return true;
     const bool target = frames_.size() == path_.size() && kind == Kind::string;
-    slot() = target ? std::optional(std::move(*text)) : std::nullopt;
+    if (target) {
+      slot() = std::move(*text);
+    } else {
+      slot().reset();
+    }
     return true;
   }
 

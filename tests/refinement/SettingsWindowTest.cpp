@@ -86,7 +86,7 @@ TEST_F(SettingsWindowTest, LineBreaksAroundAPastedKeyGoSayingSoUntilTheOutcomeAn
   EXPECT_EQ(view->fields[Field::apiKey], " sk-a\nb ") << "the field shows what was stored";
   refiner.reply(std::string("ok"));
   queue.runUntilIdle();
-  view->fields[Field::apiKey] = "\n";
+  view->setText(Field::apiKey, "\n");
   view->onSave();
   EXPECT_EQ(stored(prefs::kLLMAPIKey), "");
   view->onTest();
