@@ -64,8 +64,14 @@ ps_decoder_t* initUnlessFatal(const char* acousticModel, const char* dictionary,
                               const char* languageModel, std::jmp_buf& escape) {
   // What the library allocated before giving up is lost; that beats losing the process.
   if (setjmp(escape) != 0) return nullptr;
-  cmd_ln_t* config =
-      cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", acousticModel, "-dict", dictionary, nullptr);
+  // The second, flat pass the library runs over the whole utterance once the audio ends cost
+  // some 60 ms between the key's release and the text. Without it, and with the first pass's
+  // beams widened and its language weight raised to what the flat pass used, the text comes
+  // 40 ms sooner and the word error rate on both of our test sets stays within a point of the
+  // two-pass search's (see the README's figures).
+  cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", acousticModel, "-dict",
+                                 dictionary, "-fwdflat", "no", "-lw", "8.5", "-beam", "1e-70",
+                                 "-wbeam", "1e-45", "-pbeam", "1e-70", nullptr);
   if (config == nullptr) return nullptr;
   if (languageModel != nullptr) cmd_ln_set_str_r(config, "-lm", languageModel);
   ps_decoder_t* decoder = ps_init(config);
