@@ -115,7 +115,8 @@ TriggerKey TriggerKey::load(const Preferences& preferences) {
   if (!keyCode) return defaultKey();
 
   auto name = preferences.stringValue(prefs::kTriggerKeyDisplayName);
-  if (!name) {
+  // An empty name would leave the menu item reading "Hotkey: ...": it names nothing, like none.
+  if (!name || name->empty()) {
     name =
         modifier ? std::string(genericDisplayName(*modifier)) : "Key " + std::to_string(*keyCode);
   }

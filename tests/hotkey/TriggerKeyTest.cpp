@@ -35,6 +35,8 @@ TEST(TriggerKeyLoad, StoredValuesGiveTheirKeyAndAnythingUnusableTheDefault) {
       {modifier("function"), {Kind::modifier, Modifier::function, 0, "Fn"}},
       {{keyCode, code(96)}, {Kind::keyCode, std::nullopt, 96, "Key 96"}},
       {{keyCode, code(65535)}, {Kind::keyCode, std::nullopt, 65535, "Key 65535"}},
+      {{keyCode, code(96), {"triggerKeyDisplayName", ""s}},
+       {Kind::keyCode, std::nullopt, 96, "Key 96"}},  // found by fuzzing: no name is none
   };
   // clang-format on
   for (std::size_t i = 0; i < std::size(cases); ++i) {
