@@ -80,6 +80,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   monitor.onKeyDown = weakly(&AppDelegate::triggerDown);
   monitor.onKeyUp = weakly(&AppDelegate::triggerUp);
   monitor.onChordKey = weakly(&AppDelegate::abandonRecording);
+  components_.textInjector->onNotPasted = weakly(&AppDelegate::handleNotPasted);
   if (startKeyMonitor()) {
     showStartupNotices();
     offerSpeechSetup();

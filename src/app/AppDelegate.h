@@ -138,6 +138,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void showRecordingFeedback();
   void cancelRecordingFeedback();
   void retryCompleted(Place place, std::uint64_t capsuleOwner, const TranscriptionResult& result);
+  void handleNotPasted();
 
   std::optional<std::string> closeUtterance();
   bool refinementConfigured() const;

@@ -28,6 +28,10 @@ constexpr std::string_view kErrorPrefix = "Error: ";
 constexpr std::string_view kRefinedPrefix = "\u2728 ";
 constexpr std::string_view kRefineFailedPrefix = "Refine failed: ";
 constexpr std::string_view kRefineFailedLogPrefix = "[LLMRefiner] Refine failed: ";
+constexpr std::string_view kNotPastedText = "Not pasted: press Control+V";
+constexpr std::string_view kNotPastedLog =
+    "[TextInjector] Not pasted: no application took the text, which was left on the clipboard";
+constexpr double kNotPastedDisplay = 2.0;
 
 std::string concat(std::string_view prefix, std::string_view text) {
   std::string result(prefix);
@@ -321,6 +325,18 @@ void AppDelegate::retryLastRecording() {
     overlayPanel().show(std::string(kTranscribingText));
     overlayPanel().waveformView().setIsAnimating(false);
   }
+}
+
+void AppDelegate::handleNotPasted() {
+  services_.systemLog.log(std::string(kNotPastedLog));
+  // A recording under way keeps the capsule: the log has it, and the text waits on the clipboard.
+  if (isRecording_ || utteranceOpen_ || pendingRefinement_) return;
+  const auto capsuleOwner = ++utterance_;
+  overlayPanel().show(std::string(kNotPastedText));
+  overlayPanel().waveformView().setIsAnimating(false);
+  services_.mainQueue.postAfter(kNotPastedDisplay, [weak = weak_from_this(), capsuleOwner] {
+    if (auto self = weak.lock()) self->dismissOverlayIfCurrent(capsuleOwner);
+  });
 }
 
 void AppDelegate::retryCompleted(Place place, std::uint64_t capsuleOwner,

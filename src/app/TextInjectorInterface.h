@@ -2,6 +2,7 @@
 // Delivers text into whichever application has the keyboard focus. Main thread only; owned by
 // the composition root.
 
+#include <functional>
 #include <string>
 
 namespace vellotype {
@@ -13,6 +14,10 @@ class TextInjectorInterface {
   // Returns once the paste keystroke is posted; restoring what it changed happens later on the
   // main queue.
   virtual void inject(const std::string& text) = 0;
+
+  // No application took the text before the clipboard was due back: the text is left on the
+  // clipboard rather than lost, and this says so.
+  std::function<void()> onNotPasted;
 };
 
 }  // namespace vellotype

@@ -97,6 +97,13 @@ void TextInjector::restorePasteboard(std::int64_t injectedChangeCount) {
   // Anything put on the clipboard since (the user's next copy, or a later injection that will
   // restore the user's contents itself) stays.
   if (pasteboard_.changeCount() == injectedChangeCount && pendingRestore_) {
+    // Nobody pasted it (the focus was on the desktop, or on a window that ignores the
+    // keystroke): putting the old contents back would lose the user's words for good.
+    if (!pasteboard_.textWasRead()) {
+      pendingRestore_.reset();
+      if (onNotPasted) onNotPasted();
+      return;
+    }
     pasteboard_.setContents(pendingRestore_->userContents);
   }
   if (pendingRestore_ && pendingRestore_->injectedChangeCount == injectedChangeCount) {

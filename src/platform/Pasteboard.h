@@ -24,6 +24,10 @@ class Pasteboard {
   virtual PasteboardContents contents() = 0;
   virtual void setContents(const PasteboardContents& contents) = 0;
   virtual void setString(const std::string& text) = 0;
+  // Whether another application has asked for the text setString() put there last. False once
+  // anyone else has put something on the clipboard. A clipboard manager reading every new text
+  // counts as a reader too.
+  virtual bool textWasRead() const = 0;
   // Goes up whenever anyone, this program included, puts something on the clipboard.
   virtual std::int64_t changeCount() const = 0;
 };

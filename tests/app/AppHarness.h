@@ -33,7 +33,7 @@ struct AppHarness {
         AppDelegate::Components{
             .keyMonitor = keyMonitor,
             .speechEngine = speech,
-            .textInjector = std::make_shared<FakeTextInjector>(log),
+            .textInjector = injector,
             .refiner = refiner,
             .recordingRetry = retry,
             .makeOverlayPanel =
@@ -90,6 +90,7 @@ struct AppHarness {
   FakeRecordingRetry retry{log, queue};
   std::shared_ptr<FakeKeyMonitor> keyMonitor = std::make_shared<FakeKeyMonitor>(log);
   std::shared_ptr<FakeSpeechEngine> speech = std::make_shared<FakeSpeechEngine>(log);
+  std::shared_ptr<FakeTextInjector> injector = std::make_shared<FakeTextInjector>(log);
   std::shared_ptr<FakeOverlayPanel> overlay;
   std::shared_ptr<FakeHotkeySettingsWindow> hotkeyWindow;
   std::shared_ptr<FakeSpeechServiceSettingsWindow> speechServiceWindow;

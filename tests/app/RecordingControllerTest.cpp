@@ -146,6 +146,19 @@ TEST(RecordingControllerCapsule, LevelsReachTheBarsUntilRefiningStopsThem) {
   EXPECT_FALSE(h.overlay->animating) << "the bars stand still while the text is corrected";
 }
 
+TEST(RecordingControllerDelivery, TextNobodyPastedIsAnnouncedForTwoSecondsAndLogged) {
+  AppHarness h;
+  h.queue.advanceTo(seconds(1.0));
+  h.injector->onNotPasted();
+  EXPECT_EQ(h.overlay->text, "Not pasted: press Control+V");
+  EXPECT_THAT(h.systemLog.lines, ElementsAre("[TextInjector] Not pasted: no application took the "
+                                             "text, which was left on the clipboard"));
+  h.queue.advanceTo(seconds(3.0) - VirtualTime(1));
+  EXPECT_TRUE(h.overlay->visible);
+  h.queue.advanceBy(1e-9);
+  EXPECT_FALSE(h.overlay->visible);
+}
+
 TEST(RecordingControllerDelivery, RefinementNeedsBothTheSwitchAndAKeyUntrimmed) {
   for (const auto& [enabled, key, refines] : {std::tuple{true, "sk-1", true},
                                               {true, " ", true},

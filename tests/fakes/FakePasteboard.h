@@ -21,6 +21,7 @@ class FakePasteboard : public Pasteboard, Recorder {
     copy({{{"text/plain", text}}});
   }
   std::int64_t changeCount() const override { return count; }
+  bool textWasRead() const override { return pasted; }
 
   // What the user (or another program) copies.
   void copy(PasteboardContents contents) {
@@ -30,6 +31,7 @@ class FakePasteboard : public Pasteboard, Recorder {
 
   PasteboardContents held;
   std::int64_t count = 0;
+  bool pasted = true;  // an application read the injected text
 };
 
 }  // namespace vellotype

@@ -86,6 +86,22 @@ TEST_F(TextInjectorTest, ACopyMadeBeforeTheRestoreIsLeftAlone) {
   EXPECT_EQ(pasteboard.held, userCopy);
 }
 
+// The focus on the desktop, or a window that ignores the keystroke: the words stay.
+TEST_F(TextInjectorTest, TextNoApplicationReadIsLeftOnTheClipboardAndSaidSo) {
+  int notPasted = 0;
+  injector->onNotPasted = [&] { ++notPasted; };
+  pasteboard.pasted = false;
+  injector->inject("my words");
+  queue.runUntilIdle();
+  EXPECT_EQ(pasteboard.held, (PasteboardContents{{{"text/plain", "my words"}}}));
+  EXPECT_EQ(notPasted, 1);
+  pasteboard.pasted = true;
+  injector->inject("pasted words");
+  queue.runUntilIdle();
+  EXPECT_EQ(pasteboard.held.items.at(0).second, "my words") << "what was on it before comes back";
+  EXPECT_EQ(notPasted, 1);
+}
+
 TEST_F(TextInjectorTest, OverlappingInjectionsGiveBackTheUsersOwnClipboard) {
   pasteboard.copy(kUserImage);
   injector->inject("first");

@@ -8,6 +8,24 @@
 #include "platform/x11/SelectionTargets.h"
 
 namespace vellotype {
+
+// Qt asks the clipboard's data for its bytes when another client requests them: that is how
+// the program knows its text was pasted. (Its own reads come only from an injection that
+// replaces this text, which is then not asked about.)
+class ReadTrackingMimeData : public QMimeData {
+ public:
+  bool wasRead() const { return read_; }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    read_ = true;
+    return QMimeData::retrieveData(mimeType, type);
+  }
+
+ private:
+  mutable bool read_ = false;
+};
+
 namespace {
 
 PasteboardContents snapshot(const QMimeData& data) {
@@ -58,6 +76,16 @@ void QtPasteboard::setContents(const PasteboardContents& contents) {
   clipboard_.setMimeData(data.release(), QClipboard::Clipboard);
 }
 
-void QtPasteboard::setString(const std::string& text) { setContents({{{"text/plain", text}}}); }
+void QtPasteboard::setString(const std::string& text) {
+  auto data = std::make_unique<ReadTrackingMimeData>();
+  data->setText(QString::fromStdString(text));
+  tracked_ = data.get();
+  clipboard_.setMimeData(data.release(), QClipboard::Clipboard);
+}
+
+bool QtPasteboard::textWasRead() const {
+  const auto* tracking = dynamic_cast<const ReadTrackingMimeData*>(tracked_.data());
+  return tracking && clipboard_.mimeData(QClipboard::Clipboard) == tracking && tracking->wasRead();
+}
 
 }  // namespace vellotype

@@ -4,6 +4,8 @@
 // may take. Main thread only; owned by the composition root, after the QGuiApplication.
 
 #include <QMetaObject>
+#include <QMimeData>
+#include <QPointer>
 #include <chrono>
 
 #include "platform/Pasteboard.h"
@@ -30,12 +32,15 @@ class QtPasteboard : public Pasteboard {
   void setContents(const PasteboardContents& contents) override;
   void setString(const std::string& text) override;
   std::int64_t changeCount() const override { return changeCount_; }
+  bool textWasRead() const override;
 
  private:
   QClipboard& clipboard_;
   X11SelectionReader reader_;
   QMetaObject::Connection changed_;
   std::int64_t changeCount_ = 0;
+  // What setString() put there last; the clipboard deletes it once it is replaced.
+  QPointer<QMimeData> tracked_;
 };
 
 }  // namespace vellotype

@@ -3,6 +3,7 @@
 // clipboard back.
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <QProcess>
 #include <QTest>
@@ -80,6 +81,28 @@ TEST_F(TextDeliveryTest, TheEditorGetsTheTextExactlyAndTheClipboardComesBackWhol
   EXPECT_TRUE(editorPrints(QByteArray::fromStdString(transcript).toHex()));
   QTest::qWait(600);  // past the restore
   EXPECT_EQ(readAsAnotherClient(), copied);
+}
+
+// A paste the editor takes gives the clipboard back; one nobody takes leaves the words there.
+TEST_F(TextDeliveryTest, TextNobodyPastesStaysOnTheClipboardAndIsReported) {
+  const auto before = copy({{"UTF8_STRING", "copied earlier"}});
+  int notPasted = 0;
+  injector_->onNotPasted = [&] { ++notPasted; };
+  injector_->inject("pasted");
+  ASSERT_TRUE(editorPrints(QByteArray("pasted").toHex()));
+  QTest::qWait(600);
+  EXPECT_EQ(readAsAnotherClient(), (PasteboardContents{{{"text/plain", "copied earlier"}}}));
+  EXPECT_EQ(notPasted, 0);
+
+  // No window has the keyboard: the keystroke goes nowhere, as on an empty desktop.
+  auto* x = xcb_connect(display().c_str(), nullptr);
+  xcb_set_input_focus(x, XCB_INPUT_FOCUS_NONE, XCB_NONE, XCB_CURRENT_TIME);
+  std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+  injector_->inject("not taken");
+  QTest::qWait(600);
+  xcb_disconnect(x);
+  EXPECT_EQ(readAsAnotherClient(), (PasteboardContents{{{"text/plain", "not taken"}}}));
+  EXPECT_EQ(notPasted, 1);
 }
 
 TEST_F(TextDeliveryTest, ACopyMadeBeforeTheRestoreIsLeftAlone) {
