@@ -137,6 +137,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void detachUtterance();
   void showRecordingFeedback();
   void cancelRecordingFeedback();
+  void endOverlongHold();
   void retryCompleted(Place place, std::uint64_t capsuleOwner, const TranscriptionResult& result);
   void handleNotPasted();
 
@@ -170,6 +171,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // The capsule, icon and sound of the current recording: shown, or waiting for a quiet start.
   bool feedbackShown_ = false;
   std::shared_ptr<OneShotTimer> feedbackTimer_;
+  std::shared_ptr<OneShotTimer> longestHoldTimer_;
 
   // Each accepted key-down starts a new utterance. Work left over from an earlier one (a late
   // recogniser result, a delayed dismissal, a refinement reply) must never act on a later one.

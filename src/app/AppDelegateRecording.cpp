@@ -32,6 +32,13 @@ constexpr std::string_view kNotPastedText = "Not pasted: press Control+V";
 constexpr std::string_view kNotPastedLog =
     "[TextInjector] Not pasted: no application took the text, which was left on the clipboard";
 constexpr double kNotPastedDisplay = 2.0;
+// Nobody holds a key this long to dictate: its release was lost on the way (a keyboard
+// unplugged, a signal the desktop never sent), and the microphone must not record for ever.
+constexpr double kLongestHold = 120;
+constexpr std::string_view kOverlongHoldText =
+    "Stopped after 2 minutes: the key's release never came";
+constexpr std::string_view kOverlongHoldLog =
+    "[KeyMonitor] No release of the hotkey after 120 s: the recording was ended";
 
 std::string concat(std::string_view prefix, std::string_view text) {
   std::string result(prefix);
@@ -118,6 +125,8 @@ void AppDelegate::triggerDown() {
   isRecording_ = true;
   lastPartialResult_.clear();
   feedbackShown_ = false;
+  longestHoldTimer_ = OneShotTimer::schedule(services_.mainQueue, kLongestHold,
+                                             weakly(&AppDelegate::endOverlongHold));
   if (components_.keyMonitor->triggerKey().kind == TriggerKey::Kind::modifier) {
     components_.speechEngine->startRecording();
     if (!feedbackShown_) {
@@ -146,6 +155,17 @@ void AppDelegate::showRecordingFeedback() {
 void AppDelegate::cancelRecordingFeedback() {
   if (feedbackTimer_) feedbackTimer_->invalidate();
   feedbackTimer_.reset();
+  if (longestHoldTimer_) longestHoldTimer_->invalidate();
+  longestHoldTimer_.reset();
+}
+
+void AppDelegate::endOverlongHold() {
+  if (!isRecording_) return;
+  services_.systemLog.log(std::string(kOverlongHoldLog));
+  // The monitor still takes the key for held and would ignore its next press.
+  components_.keyMonitor->setTriggerKey(components_.keyMonitor->triggerKey());
+  triggerUp();
+  overlayPanel().updateText(std::string(kOverlongHoldText));
 }
 
 void AppDelegate::abandonRecording() {

@@ -51,6 +51,30 @@ TEST(RecordingControllerKeys, AModifierTriggerShowsItselfOnlyOnceHeldAloneForAMo
       << "no shortcut begins with F5";
 }
 
+TEST(RecordingControllerKeys, AReleaseThatNeverComesEndsTheRecordingAfterTwoMinutes) {
+  AppHarness h;
+  h.app->triggerDown();
+  h.speech->onPartialResult("words");
+  h.queue.advanceTo(seconds(120) - VirtualTime(1));
+  EXPECT_TRUE(h.app->isRecording());
+  h.queue.advanceBy(1e-9);
+  EXPECT_FALSE(h.app->isRecording());
+  EXPECT_EQ(h.log.count("speech: stop"), 1u);
+  EXPECT_EQ(h.log.count("keyMonitor: trigger Control"), 1u) << "its next press counts again";
+  EXPECT_EQ(h.overlay->text, "Stopped after 2 minutes: the key's release never came");
+  EXPECT_EQ(h.systemLog.lines.size(), 1u);
+  h.queue.runUntilIdle();
+  EXPECT_EQ(h.log.count("inject: words"), 1u) << "what was said is delivered";
+
+  h.app->triggerDown();
+  h.queue.advanceBy(100);
+  h.app->triggerUp();
+  h.queue.advanceBy(10);
+  h.app->triggerDown();
+  h.queue.advanceBy(15);
+  EXPECT_TRUE(h.app->isRecording()) << "a release in time stops that press's clock";
+}
+
 TEST(RecordingControllerKeys, OnlyAPressStartsAndOnlyItsReleaseStopsARecording) {
   AppHarness h;
   const auto pending = h.queue.pendingCount();

@@ -83,7 +83,7 @@ TEST(UtteranceIdentityCancelledRefinement, AReplyAlreadyOnItsWayIsIgnoredToo) {
   h.speech->onFinalResult("first words");
   h.refiner.reply(std::string("First words."));  // queued, not yet run, when the key goes down
   h.app->triggerDown();
-  h.queue.runUntilIdle();
+  h.queue.advanceBy(1);
   EXPECT_EQ(h.log.count("inject: first words"), 1u);
   EXPECT_EQ(h.log.count("inject: First words."), 0u);
   EXPECT_EQ(h.overlay->text, "Listening...");

@@ -12,7 +12,10 @@ class FakeKeyMonitor : public KeyMonitorInterface, Recorder {
   using Recorder::Recorder;
 
   const TriggerKey& triggerKey() const override { return key_; }
-  void setTriggerKey(const TriggerKey& key) override { key_ = key; }
+  void setTriggerKey(const TriggerKey& key) override {
+    log_.record("keyMonitor: trigger " + key.displayName);
+    key_ = key;
+  }
   EventTap::StartResult start() override {
     log_.record("keyMonitor: start");
     running = startResult == EventTap::StartResult::started;
