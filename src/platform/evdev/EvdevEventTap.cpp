@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,13 @@ EvdevEventTap::~EvdevEventTap() { stop(); }
 EventTap::StartResult EvdevEventTap::start(const TriggerKey&, Filter filter) {
   stop();
   lastProblem_.clear();
+  // Watched before the directory is read, so that a keyboard plugged in meanwhile is not missed.
+  // Without the watch keyboards are still read, only those plugged in later are not.
+  watchFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watchFd_ >= 0 && inotify_add_watch(watchFd_, directory_.c_str(), IN_CREATE | IN_ATTRIB) < 0) {
+    ::close(watchFd_);
+    watchFd_ = -1;
+  }
   const bool denied = openAll();
   if (keyboards_.empty()) {
     lastProblem_ = denied ? "No keyboard under " + directory_ +
@@ -85,30 +93,50 @@ bool EvdevEventTap::openAll() {
 void EvdevEventTap::closeAll() {
   keyboards_.clear();
   tracker_.reset();
-  if (stopFd_ >= 0) ::close(stopFd_);
-  stopFd_ = -1;
+  for (int* fd : {&stopFd_, &watchFd_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
 }
 
 void EvdevEventTap::run() {
   std::vector<pollfd> fds;
   std::vector<bool> gone;
   for (;;) {
-    fds.assign({{stopFd_, POLLIN, 0}});
+    fds.assign({{stopFd_, POLLIN, 0}, {watchFd_, POLLIN, 0}});
     for (const auto& keyboard : keyboards_) fds.push_back({keyboard->fd(), POLLIN, 0});
     if (poll(fds.data(), fds.size(), -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (fds[0].revents != 0) return;
+    // Keyboards before the watch: an unplugged keyboard's node name can come back at once.
     gone.assign(keyboards_.size(), false);
     for (std::size_t i = 0; i < keyboards_.size(); ++i) {
-      if (fds[i + 1].revents == 0) continue;
+      if (fds[i + 2].revents == 0) continue;
       changes_.clear();
       gone[i] = !keyboards_[i]->read(changes_);
       for (const auto& change : changes_) forward(change);
     }
     for (std::size_t i = keyboards_.size(); i-- > 0;) {
       if (gone[i]) keyboards_.erase(keyboards_.begin() + std::ptrdiff_t(i));
+    }
+    if (fds[1].revents != 0) readWatch();
+  }
+}
+
+void EvdevEventTap::readWatch() {
+  alignas(inotify_event) char buffer[4096];
+  const auto got = read(watchFd_, buffer, sizeof buffer);
+  for (std::size_t at = 0; got > 0 && at < std::size_t(got);) {
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+    at += sizeof(inotify_event) + event->len;
+    if (event->mask & IN_Q_OVERFLOW) {
+      openAll();  // events were lost
+    } else if (event->len > 0) {
+      // A node appears before udev lets the input group read it: the change of its permissions
+      // brings it here again.
+      open(event->name);
     }
   }
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The session's key filter from the kernel's input devices, for sessions whose keyboard X11
 // cannot see (Wayland): it reads every keyboard under /dev/input, as a member of the input group
-// may, on a thread of its own, and lets go of keyboards as they are unplugged. start(), stop()
-// and lastProblem() belong to the main thread, the filter runs on the tap's thread. Owned by the
-// composition root.
+// may, on a thread of its own, and follows keyboards as they are plugged in and out. start(),
+// stop() and lastProblem() belong to the main thread, the filter runs on the tap's thread.
+// Owned by the composition root.
 
 #include <functional>
 #include <memory>
@@ -23,7 +23,8 @@ class EvdevEventTap : public EventTap {
  public:
   using Opener = std::function<EvdevKeyboardOpener::Opened(const std::string& path)>;
 
-  // `opener` is called with the path of each `event*` node in `directory` at start().
+  // `opener` is called with the path of each `event*` node in `directory`, at start() and on
+  // the tap's thread whenever a node appears or its permissions change.
   explicit EvdevEventTap(std::string directory = "/dev/input",
                          Opener opener = &EvdevKeyboardOpener::open);
   ~EvdevEventTap() override;
@@ -48,12 +49,14 @@ class EvdevEventTap : public EventTap {
 
   // The tap's thread.
   void run();
+  void readWatch();
   void forward(const EvdevKeyboard::Change& change);
 
   const std::string directory_;
   const Opener opener_;
   std::string lastProblem_;
   int stopFd_ = -1;
+  int watchFd_ = -1;
   // The tap thread's own while it runs.
   std::vector<std::unique_ptr<EvdevKeyboard>> keyboards_;
   std::unique_ptr<KeyTransitionTracker> tracker_;

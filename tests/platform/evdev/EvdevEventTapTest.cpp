@@ -141,6 +141,18 @@ TEST_F(EvdevEventTapDevices, AKeyboardUnpluggedMidHoldReleasesItsKeys) {
   EXPECT_EQ(poll(&closedByTap, 1, 2000), 1) << "the unplugged keyboard is still read";
 }
 
+TEST_F(EvdevEventTapDevices, AKeyboardPluggedInWhileRunningIsReadOnceTheInputGroupMayReadIt) {
+  input.plug("event0");
+  ASSERT_EQ(start(), kStarted);
+  // Once the later node is read, the tap has been denied the earlier one.
+  const int restricted = input.plug("event1", 0600), later = input.plug("event2");
+  send(later, {{KEY_C, 1}});
+  EXPECT_THAT(next(1), ElementsAre("down 8 0"));
+  chmod((input.folder / "event1").c_str(), 0640);
+  send(restricted, {{KEY_LEFTCTRL, 1}});
+  EXPECT_THAT(next(1), ElementsAre("flags 3B 40000"));
+}
+
 TEST_F(EvdevEventTapDevices, WithNoKeyboardToReadItIsUnavailableAndSaysWhy) {
   input.plug("mouse0");
   close(creat((input.folder / "event1").c_str(), 0640));  // no keyboard
