@@ -35,6 +35,7 @@ class EvdevKeyboard {
  private:
   void take(std::uint16_t type, std::uint16_t code, std::int32_t value,
             std::vector<Change>& changes);
+  void resynchronise(std::vector<Change>& changes);
   void release(std::uint16_t code, std::vector<Change>& changes);
 
   const std::string path_;
@@ -42,6 +43,8 @@ class EvdevKeyboard {
   // Keys whose press was seen. Repeats and the release of any other key (held when the device
   // was opened) are left out: they would look like a press the user never made.
   std::bitset<0x300> held_;
+  // The kernel dropped events: what follows up to the next report is incomplete.
+  bool dropping_ = false;
 };
 
 }  // namespace vellotype
