@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <string_view>
+
+#include "platform/uinput/UinputKeyboardEvents.h"
 
 namespace vellotype {
 namespace {
@@ -21,6 +24,12 @@ struct BitArray {
 };
 
 bool isKeyboard(int fd) {
+  // The program's own paste keyboard types Control+V: the key monitor must never hear it.
+  char name[256] = {};
+  if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) >= 0 &&
+      std::string_view(name) == UinputKeyboardEvents::kDeviceName) {
+    return false;
+  }
   BitArray<EV_CNT> types;
   BitArray<KEY_CNT> keys;
   if (ioctl(fd, EVIOCGBIT(0, sizeof types.words), types.words) < 0) return false;
