@@ -24,8 +24,11 @@ constexpr unsigned kLastXKeycode = 0xFF;
 
 }  // namespace
 
-EvdevEventTap::EvdevEventTap(std::string directory, Opener opener)
-    : directory_(std::move(directory)), opener_(std::move(opener)) {}
+EvdevEventTap::EvdevEventTap(std::string directory, Opener opener,
+                             std::function<bool()> sessionIsActive)
+    : directory_(std::move(directory)),
+      opener_(std::move(opener)),
+      sessionIsActive_(std::move(sessionIsActive)) {}
 
 EvdevEventTap::~EvdevEventTap() { stop(); }
 
@@ -148,6 +151,8 @@ void EvdevEventTap::forward(const EvdevKeyboard::Change& change) {
   // A key held on two keyboards is down until both have let go of it.
   const auto holds = [&](const auto& keyboard) { return keyboard->holds(change.code); };
   if (!press && std::ranges::any_of(keyboards_, holds)) return;
+  // A release always goes on: it ends whatever its press began while the session was in front.
+  if (press && !sessionIsActive_()) return;
   tracker_->handle(KeyTransitionTracker::Source::raw, press, std::uint8_t(keycode), 0);
 }
 

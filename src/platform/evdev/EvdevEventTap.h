@@ -14,6 +14,7 @@
 #include "platform/EventTap.h"
 #include "platform/evdev/EvdevKeyboard.h"
 #include "platform/evdev/EvdevKeyboardOpener.h"
+#include "platform/evdev/LoginSession.h"
 
 namespace vellotype {
 
@@ -24,9 +25,11 @@ class EvdevEventTap : public EventTap {
   using Opener = std::function<EvdevKeyboardOpener::Opened(const std::string& path)>;
 
   // `opener` is called with the path of each `event*` node in `directory`, at start() and on
-  // the tap's thread whenever a node appears or its permissions change.
-  explicit EvdevEventTap(std::string directory = "/dev/input",
-                         Opener opener = &EvdevKeyboardOpener::open);
+  // the tap's thread whenever a node appears or its permissions change. Presses made while
+  // `sessionIsActive` says another session is in front are not the user's to dictate with.
+  explicit EvdevEventTap(
+      std::string directory = "/dev/input", Opener opener = &EvdevKeyboardOpener::open,
+      std::function<bool()> sessionIsActive = [] { return LoginSession::isActive(); });
   ~EvdevEventTap() override;
   EvdevEventTap(const EvdevEventTap&) = delete;
   EvdevEventTap& operator=(const EvdevEventTap&) = delete;
@@ -54,6 +57,7 @@ class EvdevEventTap : public EventTap {
 
   const std::string directory_;
   const Opener opener_;
+  const std::function<bool()> sessionIsActive_;
   std::string lastProblem_;
   int stopFd_ = -1;
   int watchFd_ = -1;

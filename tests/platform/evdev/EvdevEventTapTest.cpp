@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cinttypes>
 #include <condition_variable>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -99,8 +101,10 @@ class TappedKeyboards : public ::testing::Test {
   std::condition_variable seen_;
   std::vector<std::string> events_;
   FakeInput input;
+  std::atomic<bool> inFront = true;
   EvdevEventTap tap{input.folder.path(),
-                    [this](const std::string& path) { return input.open(path); }};
+                    [this](const std::string& path) { return input.open(path); },
+                    [this] { return inFront.load(); }};
 };
 
 using EvdevEventTapKeys = TappedKeyboards;
@@ -114,6 +118,23 @@ TEST_F(EvdevEventTapKeys, PressRepeatsAndReleaseCarryTheHeldFlagsOnceThePressWas
   send(keyboard, {{KEY_C, 0}, {KEY_LEFTCTRL, 2}, {KEY_LEFTCTRL, 0}});
   EXPECT_THAT(next(6), ElementsAre("flags 3B 40000", "down 8 40000", "repeat 8 40000",
                                    "repeat 8 40000", "up 8 40000", "flags 3B 0"));
+}
+
+// Keys typed at another user's desktop or another terminal reach these devices too.
+TEST_F(EvdevEventTapKeys, KeysPressedWhileAnotherSessionIsInFrontAreNotTheUsers) {
+  const int keyboard = input.plug("event0");
+  ASSERT_EQ(start(), kStarted);
+  send(keyboard, {{KEY_LEFTCTRL, 1}});
+  EXPECT_THAT(next(1), ElementsAre("flags 3B 40000"));
+  inFront = false;
+  send(keyboard, {{KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}});
+  EXPECT_THAT(next(1), ElementsAre("flags 3B 0")) << "only the release of what began in front";
+  TemporaryFolder logind;
+  std::ofstream(logind / "c2") << "UID=1000\nACTIVE=0\nSTATE=online\n";
+  std::ofstream(logind / "c3") << "UID=1000\nACTIVE=1\n";
+  EXPECT_FALSE(LoginSession::isActive(logind / "c2"));
+  EXPECT_TRUE(LoginSession::isActive(logind / "c3"));
+  EXPECT_TRUE(LoginSession::isActive(logind / "none")) << "no logind: as before";
 }
 
 TEST_F(EvdevEventTapDevices, FlagsAreThoseHeldOnAllKeyboardsAndAKeyHeldOnTwoIsUpWhenBothLetGo) {
