@@ -57,8 +57,9 @@ int keymapFile(const std::string& text) {
 }  // namespace
 
 std::unique_ptr<VirtualKeyboardEvents> VirtualKeyboardEvents::create(const std::string& display,
-                                                                     std::string& error) {
-  auto keymap = VirtualKeymap::compile(error);
+                                                                     std::string& error,
+                                                                     const std::string& layout) {
+  auto keymap = VirtualKeymap::compile(layout, error);
   if (!keymap) return nullptr;
   std::unique_ptr<VirtualKeyboardEvents> events(
       new VirtualKeyboardEvents(display, std::move(*keymap)));

@@ -1,7 +1,7 @@
 #pragma once
 // Synthetic keystrokes on wlroots compositors (sway, Hyprland, river...): the paste chord through
-// a virtual keyboard on a Wayland connection of its own, which carries its own US keymap. Main
-// thread only; owned by the composition root.
+// a virtual keyboard on a Wayland connection of its own, which carries its own keymap. Main thread
+// only; owned by the composition root.
 
 #include <chrono>
 #include <cstdint>
@@ -23,10 +23,13 @@ namespace vellotype {
 class VirtualKeyboardEvents : public KeyboardEvents {
  public:
   // `display` as wl_display_connect takes it (a name or a path); empty means $WAYLAND_DISPLAY.
-  // Nothing when no compositor answers there or it offers no virtual keyboard, so that the
-  // caller can paste another way; `error` then says why.
+  // `layout`: what the keys type, as XKB names it; in the US layout the V key types "v", as the
+  // paste chord needs whatever layout the user has. Nothing when no compositor answers there or
+  // it offers no virtual keyboard, so that the caller can paste another way; `error` then says
+  // why.
   static std::unique_ptr<VirtualKeyboardEvents> create(const std::string& display,
-                                                       std::string& error);
+                                                       std::string& error,
+                                                       const std::string& layout = "us");
   ~VirtualKeyboardEvents() override;
   VirtualKeyboardEvents(const VirtualKeyboardEvents&) = delete;
   VirtualKeyboardEvents& operator=(const VirtualKeyboardEvents&) = delete;

@@ -24,15 +24,16 @@ std::uint32_t maskOf(xkb_keymap* keymap, const char* name) {
 
 }  // namespace
 
-std::optional<VirtualKeymap> VirtualKeymap::compile(std::string& error) {
+std::optional<VirtualKeymap> VirtualKeymap::compile(const std::string& layout, std::string& error) {
   // The user's XKB_DEFAULT_* variables must not turn this into their own layout.
   const Context context(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
-  const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
+  const xkb_rule_names names{"evdev", "pc105", layout.c_str(), "", ""};
   const Keymap keymap(
       context ? xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS)
               : nullptr);
   if (!keymap) {
-    error = "no US keyboard layout to give the virtual keyboard (is xkb-data installed?)";
+    error =
+        "no keyboard layout \"" + layout + "\" for the virtual keyboard (is xkb-data installed?)";
     return std::nullopt;
   }
   VirtualKeymap result;

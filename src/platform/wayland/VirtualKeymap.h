@@ -1,7 +1,6 @@
 #pragma once
-// The keymap the virtual keyboard carries: US English, whatever layout the user types with, so
-// that the key pressed for "v" types "v"; with the modifier state each canonical flag sets. Any
-// thread; owned by VirtualKeyboardEvents.
+// The keymap a virtual keyboard carries, of its own whatever layout the user types with, and the
+// modifier state each canonical flag sets in it. Any thread; owned by VirtualKeyboardEvents.
 
 #include <cstdint>
 #include <optional>
@@ -18,8 +17,9 @@ class VirtualKeymap {
     std::vector<std::uint32_t> depressedAfterEach;
   };
 
-  // Nothing when xkbcommon finds no layouts to build it from; `error` then says why.
-  static std::optional<VirtualKeymap> compile(std::string& error);
+  // `layout` as XKB names it ("us"). Nothing when xkbcommon finds no such layout; `error` then
+  // says why.
+  static std::optional<VirtualKeymap> compile(const std::string& layout, std::string& error);
 
   // The keymap in xkbcommon's text format, as wl_keyboard.keymap carries it.
   const std::string& text() const { return text_; }
