@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -84,8 +85,11 @@ class HeadlessSway {
   // editor (tests/tools) on Qt's Wayland platform. Its reports of its text, or nothing when it
   // did not take the focus in 10 s.
   std::unique_ptr<ClientOutput> startEditor(const std::string& program) {
+    // The build tree may be closed to sway's user.
+    const auto copy = dir_ / "editor";
+    std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
     int fd = -1;
-    clients_.push_back(launch({program}, {"QT_QPA_PLATFORM=wayland"}, &fd));
+    clients_.push_back(launch({copy.string()}, {"QT_QPA_PLATFORM=wayland"}, &fd));
     auto output = std::make_unique<ClientOutput>(fd);
     const auto ready = [](const std::string& line) { return line == "ready"; };
     return output->waitFor(ready, std::chrono::seconds(10)) ? std::move(output) : nullptr;
@@ -137,6 +141,7 @@ class HeadlessSway {
       if (!root || (setgroups(0, nullptr) == 0 && setgid(gid_) == 0 && setuid(uid_) == 0)) {
         execvpe(args[0], args.data(), env.data());
       }
+      perror(args[0]);
       _exit(127);
     }
     close(in), close(err), close(fds[1]);
