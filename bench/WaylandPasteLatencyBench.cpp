@@ -32,13 +32,6 @@ constexpr int kRuns = 50;
 constexpr std::uint16_t kV = 9, kX = 7, kLeftControl = 0x3B;
 constexpr std::uint64_t kControl = 0x40000;
 
-std::string hex(const std::string& text) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (const unsigned char c : text) out += {kDigits[c >> 4], kDigits[c & 15]};
-  return out;
-}
-
 double percentile(std::vector<double> values, double fraction) {
   std::sort(values.begin(), values.end());
   const auto rank = static_cast<std::size_t>(fraction * static_cast<double>(values.size()) + 0.999);
@@ -71,7 +64,7 @@ int run() {
   std::string text;
   // Times one chord until the editor shows `expected`; false when it never does.
   const auto timed = [&](std::uint16_t key, std::uint64_t flags, std::vector<double>& into) {
-    const auto expected = hex(text);
+    const auto expected = testing::ClientOutput::hex(text);
     const auto start = Clock::now();
     events->postKeyChord(key, flags);
     calls.push_back(Milliseconds(Clock::now() - start).count());

@@ -46,6 +46,13 @@ class ClientOutput {
       }
     }
   }
+  // A text as the test editor reports it: its UTF-8 bytes in hexadecimal.
+  static std::string hex(std::string_view text) {
+    std::string out;
+    for (const unsigned char c : text)
+      out += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+    return out;
+  }
   // The last whole line; empty before any.
   std::string last() const { return lines_.size() > 1 ? lines_[lines_.size() - 2] : ""; }
 

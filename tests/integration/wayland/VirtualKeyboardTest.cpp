@@ -9,7 +9,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "ClientOutput.h"
@@ -26,13 +25,6 @@ using ::testing::StartsWith;
 constexpr std::uint16_t kV = 9, kX = 7;
 constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000;
 const std::string kText = "你好，世界 🎉\nsecond line";
-
-std::string hex(std::string_view text) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (const unsigned char c : text) out += {kDigits[c >> 4], kDigits[c & 15]};
-  return out;
-}
 
 class VirtualKeyboardPaste : public ::testing::Test {
  protected:
@@ -53,11 +45,11 @@ class VirtualKeyboardPaste : public ::testing::Test {
 
   // Waits for the editor to show `text`; false, with what it shows, when it does not.
   ::testing::AssertionResult shows(const std::string& text) {
-    if (editor->waitFor([&](const auto& line) { return line == hex(text); })) {
+    if (editor->waitFor([&](const auto& line) { return line == ClientOutput::hex(text); })) {
       return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure()
-           << "the editor shows " << editor->last() << ", not " << hex(text) << "\n"
+           << "the editor shows " << editor->last() << ", not " << ClientOutput::hex(text) << "\n"
            << sway->log();
   }
 
@@ -98,6 +90,7 @@ class BareCompositor {
                      [](wl_client* client, void*, std::uint32_t version, std::uint32_t id) {
                        wl_resource_create(client, &wl_seat_interface, int(version), id);
                      });
+    thread_ = std::thread([this] { wl_display_run(display_); });
   }
   ~BareCompositor() {
     wl_display_terminate(display_);
@@ -109,7 +102,7 @@ class BareCompositor {
 
  private:
   wl_display* display_ = wl_display_create();
-  std::thread thread_{[this] { wl_display_run(display_); }};
+  std::thread thread_;
 };
 
 TEST(VirtualKeyboardAvailability, ACompositorWithoutVirtualKeyboardsGivesNone) {
