@@ -1,6 +1,6 @@
 // The portal clients against the portal service, under dbus-run-session: what they ask for, the
-// hotkey's presses and releases (through the real key monitor), and what the user is told when
-// the desktop says no.
+// hotkey's presses and releases (through the real key monitor), the keys of a paste, and what the
+// user is told when the desktop says no.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,10 @@
 
 #include "FakePortal.h"
 #include "TestMainQueue.h"
+#include "fakes/FakePreferences.h"
 #include "hotkey/KeyMonitor.h"
+#include "platform/PreferenceKeys.h"
+#include "platform/portal/PortalKeyboardEvents.h"
 #include "platform/portal/PortalShortcutTap.h"
 
 inline void PrintTo(const QVariant& value, std::ostream* out) {
@@ -27,6 +30,8 @@ using Case = std::tuple<QString, int, QVariantMap, std::string>;
 const QString kId = PortalShortcutTap::kShortcutId;
 const TriggerKey kF5{TriggerKey::Kind::keyCode, std::nullopt, 0x60, "F5"};
 const TriggerKey kRightControl{TriggerKey::Kind::modifier, TriggerKey::Modifier::control, 0x3E, ""};
+constexpr std::uint16_t kV = 0x09;
+constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000;
 // The options of a call as the portal records them.
 const QVariantMap kHandle{{"handle_token", "token"}};
 const QVariantMap kNewSession{{"handle_token", "token"}, {"session_handle_token", "token"}};
@@ -70,11 +75,25 @@ class PortalClients : public ::testing::Test {
   bool boundAs(const std::string& trigger) {
     return waitUntil([&] { return tap_.boundTriggerDescription() == trigger; });
   }
+  std::unique_ptr<PortalKeyboardEvents> keyboard() {
+    auto events = std::make_unique<PortalKeyboardEvents>(bus_, preferences_);
+    events->onProblem = tap_.onProblem;
+    return events;
+  }
+  std::vector<QVariantList> keysSent() const {
+    std::vector<QVariantList> keys;
+    for (const auto& call : portal_->calls("RemoteDesktop.NotifyKeyboardKeysym")) {
+      EXPECT_EQ(call.mid(0, 2), (QVariantList{portal_->session(), QVariantMap()}));
+      keys.push_back(call.mid(2));
+    }
+    return keys;
+  }
 
   std::unique_ptr<FakePortal> portal_ = std::make_unique<FakePortal>(
       QStringList{FakePortal::kGlobalShortcuts, FakePortal::kRemoteDesktop});
   QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
   PortalShortcutTap tap_{bus_};
+  FakePreferences preferences_;
   std::vector<std::string> problems_;
 };
 
@@ -145,6 +164,73 @@ TEST_F(PortalClients, AHotkeyLeftWithoutAKeyIsToldWithWhy) {
   }
   replacePortal({FakePortal::kRemoteDesktop});
   EXPECT_EQ(tap_.start(kF5, {}), EventTap::StartResult::unavailable);
+}
+
+TEST_F(PortalClients, TheKeyboardIsAskedForOnceThenRestoredAndAChordReleasesModifiersLast) {
+  std::unique_ptr<PortalKeyboardEvents> events;
+  for (const QString restore : {"first", "second"}) {
+    QVariantMap select{{"handle_token", "token"}, {"types", 1u}, {"persist_mode", 2u}};
+    if (const auto stored = preferences_.stringValue(prefs::kRemoteDesktopRestoreToken)) {
+      select.insert("restore_token", QString::fromStdString(*stored));
+    }
+    portal_->answer("Start", 0, {{"devices", 1u}, {"restore_token", restore}});
+    events = keyboard();
+    ASSERT_TRUE(waitUntil([&] { return !events->problem(); }));
+    EXPECT_EQ(portal_->last("RemoteDesktop.CreateSession"), QVariantList{kNewSession});
+    EXPECT_EQ(portal_->last("RemoteDesktop.SelectDevices"),
+              (QVariantList{portal_->session(), select}));
+    EXPECT_EQ(portal_->last("RemoteDesktop.Start"),
+              (QVariantList{portal_->session(), "", kHandle}));
+    EXPECT_EQ(preferences_.stringValue(prefs::kRemoteDesktopRestoreToken), restore.toStdString());
+  }
+  events->postKeyChord(kV, kControl | kShift);
+  ASSERT_TRUE(waitUntil([&] { return keysSent().size() == 6; }));
+  const int control = 0xffe3, shift = 0xffe1, v = 0x76;
+  EXPECT_EQ(keysSent(),
+            (std::vector<QVariantList>{
+                {control, 1u}, {shift, 1u}, {v, 1u}, {v, 0u}, {shift, 0u}, {control, 0u}}));
+  // A portal that lost the session (restarted) refuses the keys: the user hears of it once.
+  replacePortal({FakePortal::kRemoteDesktop});
+  events->postKeyChord(kV, kControl);
+  ASSERT_TRUE(waitUntil([&] { return !problems_.empty(); }));
+  roundTrip();
+  EXPECT_EQ(problems_.size(), 1U);
+  EXPECT_NE(problems_.front().find("did not take"), std::string::npos);
+}
+
+TEST_F(PortalClients, WithoutTheKeyboardNothingIsSentAndTheProblemSaysWhy) {
+  for (const auto& [interface, code, results, problem] : std::vector<Case>{
+           {FakePortal::kRemoteDesktop, -1, {}, "waiting for the desktop's permission"},
+           {FakePortal::kRemoteDesktop, 1, {}, "not allowed"},
+           {FakePortal::kRemoteDesktop,
+            0,
+            {{"devices", 2u}},
+            "did not give Vellotype the keyboard"},
+           {FakePortal::kRemoteDesktop, 0, {{"devices", 1u}}, "ended"},
+           {FakePortal::kGlobalShortcuts, 0, {}, "no remote desktop portal"}}) {
+    replacePortal({interface});
+    portal_->answer("Start", code, results);
+    auto events = keyboard();
+    if (problem == "ended" && waitUntil([&] { return !events->problem(); })) endSession();
+    ASSERT_TRUE(waitUntil([&] {
+      return events->problem() && events->problem()->find(problem) != std::string::npos &&
+             (interface != FakePortal::kRemoteDesktop ||
+              !portal_->calls("RemoteDesktop.Start").empty());
+    })) << problem;
+    problems_.clear();
+    events->postKeyChord(kV, kControl);
+    roundTrip();
+    EXPECT_TRUE(keysSent().empty()) << problem;
+    EXPECT_EQ(problems_, std::vector{*events->problem()});
+    EXPECT_NE(problems_.front().find("on the clipboard"), std::string::npos);
+    // A session the user refused is closed at once.
+    const bool refused = code == 1 || results.value("devices") == 2u;
+    EXPECT_EQ(portal_->calls("Session.Close").size(), refused ? 1U : 0U) << problem;
+    // A request still open when the client goes is closed.
+    events.reset();
+    roundTrip();
+    EXPECT_EQ(portal_->calls("Request.Close").size(), code < 0 ? 1U : 0U) << problem;
+  }
 }
 
 }  // namespace
