@@ -92,8 +92,7 @@ void PortalShortcutTap::signalled(const QDBusMessage& message) {
     if (session_.isEmpty() || message.path() != session_) return;
     session_.clear();
     hold(false);
-    return report(std::string("The desktop ended Vellotype's hotkey, so holding a key does "
-                              "nothing.") +
+    return report(std::string("The desktop ended Vellotype's hotkey: holding a key does nothing.") +
                   kAskAgain);
   }
   if (arguments.size() < 2 || session_.isEmpty() || sessionIn(arguments.at(0)) != session_) return;

@@ -40,6 +40,7 @@ class PortalClients : public ::testing::Test {
  protected:
   PortalClients() {
     tap_.onProblem = [this](const std::string& problem) { problems_.push_back(problem); };
+    tap_.onBoundTriggerChanged = [this] { bound_ = tap_.boundTriggerDescription(); };
     portal_->answer("BindShortcuts", 0, {{"shortcuts", bound("Right Ctrl")}});
   }
   ~PortalClients() override { QDBusConnection::disconnectFromBus(bus_.name()); }
@@ -73,7 +74,7 @@ class PortalClients : public ::testing::Test {
     return QVariant::fromValue(Shortcuts{{kId, {{"trigger_description", trigger}}}});
   }
   bool boundAs(const std::string& trigger) {
-    return waitUntil([&] { return tap_.boundTriggerDescription() == trigger; });
+    return waitUntil([&] { return bound_ == trigger; });
   }
   std::unique_ptr<PortalKeyboardEvents> keyboard() {
     auto events = std::make_unique<PortalKeyboardEvents>(bus_, preferences_);
@@ -95,6 +96,7 @@ class PortalClients : public ::testing::Test {
   PortalShortcutTap tap_{bus_};
   FakePreferences preferences_;
   std::vector<std::string> problems_;
+  std::optional<std::string> bound_;
 };
 
 TEST_F(PortalClients, TheTriggerIsBoundAsPreferredAndHeldWhileItsShortcutIsActive) {
