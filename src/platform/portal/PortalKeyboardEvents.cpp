@@ -37,8 +37,7 @@ std::string problemWith(const PortalCalls::Answer& answer) {
 PortalKeyboardEvents::PortalKeyboardEvents(QDBusConnection bus, Preferences& preferences)
     : preferences_(preferences),
       calls_(bus),
-      relay_(bus, [this](const QDBusMessage& message) { sessionClosed(message); }),
-      problem_(kWaiting) {
+      relay_(bus, [this](const QDBusMessage& message) { sessionClosed(message); }) {
   relay_.listen(kSession, QStringLiteral("Closed"));
   prepare();
 }
@@ -56,13 +55,20 @@ void PortalKeyboardEvents::prepare() {
         kOnClipboard;
     return;
   }
+  problem_ = kWaiting;
+  renewable_ = false;
   calls_.request(kInterface, QStringLiteral("CreateSession"), {},
                  {{QStringLiteral("session_handle_token"), PortalCalls::newToken()}},
                  [this](const PortalCalls::Answer& answer) { sessionCreated(answer); });
 }
 
 void PortalKeyboardEvents::postKeyChord(std::uint16_t keyCode, std::uint64_t flags) {
-  if (problem_) return report(*problem_);
+  if (problem_) {
+    report(*problem_);
+    // An ended session is asked for again, for the next paste; a refusal stands.
+    if (renewable_) prepare();
+    return;
+  }
   // Keysyms, not key codes: the compositor presses whichever key types "v" in the user's layout,
   // where the key at the V position may type another letter.
   const auto key = keysyms_.keysym(keyCode);
@@ -126,6 +132,7 @@ void PortalKeyboardEvents::sessionClosed(const QDBusMessage& message) {
   if (session_.isEmpty() || message.path() != session_) return;
   session_.clear();
   fail("The desktop ended Vellotype's permission to type into other applications." + kOnClipboard);
+  renewable_ = true;
 }
 
 void PortalKeyboardEvents::press(std::uint32_t keysym, bool pressed,
@@ -133,11 +140,15 @@ void PortalKeyboardEvents::press(std::uint32_t keysym, bool pressed,
   calls_.call(kPath, kInterface, QStringLiteral("NotifyKeyboardKeysym"),
               {QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(), int(keysym),
                std::uint32_t(pressed ? 1 : 0)},
-              [this, reported](const QString& error) {
+              [this, reported, session = session_](const QString& error) {
                 if (*reported) return;
                 *reported = true;
                 report("The desktop did not take Vellotype's keystroke (" + error.toStdString() +
                        ")." + kOnClipboard);
+                // The portal lost the session, restarting perhaps: a new one serves the next paste.
+                if (session != session_) return;
+                session_.clear();
+                prepare();
               });
 }
 

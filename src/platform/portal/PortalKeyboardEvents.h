@@ -48,6 +48,7 @@ class PortalKeyboardEvents : public KeyboardEvents {
   PortalKeysyms keysyms_;
   PortalSignalRelay relay_;
   QString session_;
+  bool renewable_ = false;  // the session ended without the user refusing it
   std::optional<std::string> problem_;
 };
 
