@@ -23,5 +23,6 @@ inline constexpr std::string_view kSpeechServiceLanguages = "speechServiceLangua
 inline constexpr std::string_view kSpeechServiceLiveWords = "speechServiceLiveWords";
 // Set once the user has been told what a Wayland session keeps from working.
 inline constexpr std::string_view kWaylandNoticeShown = "waylandNoticeShown";
+inline constexpr std::string_view kRemoteDesktopRestoreToken = "remoteDesktopRestoreToken";
 
 }  // namespace vellotype::prefs
