@@ -32,9 +32,8 @@
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
 #include "platform/recognition/RoutedSpeechRecognition.h"
+#include "platform/session/SessionKeyboard.h"
 #include "platform/sphinx/SphinxSpeechRecognition.h"
-#include "platform/x11/X11EventTap.h"
-#include "platform/x11/X11KeyboardEvents.h"
 #include "refinement/DiagnosticLog.h"
 #include "refinement/LLMRefiner.h"
 #include "refinement/SettingsWindow.h"
@@ -95,10 +94,8 @@ int main(int argc, char* argv[]) {
   QtStatusBar statusBar;
   QtApplication desktopApplication;
   QtWorkspace workspace;
-  X11EventTap eventTap;
-  // The paste keystroke lifts the key filter's grabs while it is typed, so the program never
-  // hears its own Control+V.
-  X11KeyboardEvents keyboard(eventTap);
+  // The hotkey and the paste keystroke by whatever ways this X11 or Wayland session offers.
+  SessionKeyboard sessionKeyboard(workspace.isWaylandSession(), preferences);
   QtPasteboard pasteboard;
   ActiveInputSources inputSources(QDBusConnection::sessionBus());
   PulseAudioEngine audioEngine;
@@ -115,8 +112,8 @@ int main(int argc, char* argv[]) {
   RoutedSpeechRecognition speechRecognition(localRecognition, preferences, transcriptionClient,
                                             keptRecordings, mainQueue);
 
-  auto keyMonitor =
-      std::make_shared<KeyMonitor>(eventTap, mainQueue, TriggerKey::load(preferences));
+  auto keyMonitor = std::make_shared<KeyMonitor>(sessionKeyboard.eventTap(), mainQueue,
+                                                 TriggerKey::load(preferences));
   const auto readme = locate("doc/vellotype/README.md", "README.md");
   auto delegate = std::make_shared<AppDelegate>(
       AppDelegate::Services{
@@ -130,13 +127,15 @@ int main(int argc, char* argv[]) {
           .workspace = workspace,
           .keyboardAccessHelpURL =
               "file://" + readme.toStdString() + "#giving-vellotype-the-keyboard",
+          .keyboardLimitation = [&sessionKeyboard] { return sessionKeyboard.limitation(); },
+          .boundHotkeyName = [&sessionKeyboard] { return sessionKeyboard.boundHotkeyName(); },
       },
       AppDelegate::Components{
           .keyMonitor = keyMonitor,
           .speechEngine =
               std::make_shared<SpeechEngine>(audioEngine, speechRecognition, mainQueue, "zh-CN"),
-          .textInjector =
-              std::make_shared<TextInjector>(pasteboard, inputSources, keyboard, mainQueue),
+          .textInjector = std::make_shared<TextInjector>(
+              pasteboard, inputSources, sessionKeyboard.keyboardEvents(), mainQueue),
           .refiner = refiner,
           .recordingRetry = recordingRetry,
           .makeOverlayPanel =
@@ -167,6 +166,12 @@ int main(int argc, char* argv[]) {
               },
       });
 
+  sessionKeyboard.onHotkeyProblem = [weak = std::weak_ptr(delegate)](const std::string& problem) {
+    if (auto app = weak.lock()) app->showHotkeyProblem(problem);
+  };
+  sessionKeyboard.onBoundHotkeyChanged = [weak = std::weak_ptr(delegate)] {
+    if (auto app = weak.lock()) app->updateHotkeyMenuItemTitle();
+  };
   mainQueue.post([&delegate] { delegate->applicationDidFinishLaunching(); });
   const int status = QApplication::exec();
   keyMonitor->stop();

@@ -128,6 +128,14 @@ bool AppDelegate::startKeyMonitor() {
     case EventTap::StartResult::started:
       return true;
     case EventTap::StartResult::unavailable:
+      // On Wayland there is no permission to grant that would let the program quit usefully:
+      // it says what the desktop lacks and goes on, its menu and Retry still at hand.
+      if (services_.workspace.isWaylandSession()) {
+        const auto limitation =
+            services_.keyboardLimitation ? services_.keyboardLimitation() : std::nullopt;
+        showHotkeyProblem(limitation.value_or("Vellotype cannot hear its hotkey on this desktop."));
+        return false;
+      }
       showAccessibilityAlert();
       return false;
     case EventTap::StartResult::keyInUse: {
@@ -174,16 +182,18 @@ void AppDelegate::showStartupNotices() {
                         "system tray (on GNOME, the AppIndicator extension): the icon appears "
                         "in it as soon as there is one.");
   });
-  const auto& name = components_.keyMonitor->triggerKey().displayName;
   auto& preferences = services_.preferences;
-  if (services_.workspace.isWaylandSession() &&
+  const auto limitation =
+      services_.keyboardLimitation ? services_.keyboardLimitation() : std::nullopt;
+  if (services_.workspace.isWaylandSession() && limitation &&
       !preferences.boolValue(prefs::kWaylandNoticeShown).value_or(false)) {
     preferences.setBool(prefs::kWaylandNoticeShown, true);
-    showAlert("Wayland Session",
-              "On a Wayland session Vellotype hears " + name +
-                  " and pastes text only while an X11 application has the keyboard focus. "
-                  "Native Wayland applications do not receive its text.");
+    showAlert("Wayland Session", *limitation);
   }
+}
+
+void AppDelegate::showHotkeyProblem(const std::string& problem) {
+  showAlert("Hotkey Unavailable", problem);
 }
 
 void AppDelegate::quit() {

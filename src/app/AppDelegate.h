@@ -47,6 +47,11 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
     Workspace& workspace;
     // Where the user learns how to give the program access to the keyboard.
     std::string keyboardAccessHelpURL;
+    // On Wayland: what of the keyboard the program reaches in X11 applications alone, and how to
+    // reach it everywhere, ready to show; nothing when it reaches every application.
+    std::function<std::optional<std::string>()> keyboardLimitation = {};
+    // The key the desktop bound for the hotkey, when the desktop chose it.
+    std::function<std::optional<std::string>()> boundHotkeyName = {};
   };
 
   // The components. The windows and the overlay are made on first use and then kept.
@@ -93,6 +98,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void retryLastRecording();
   void quit();
   void showAccessibilityAlert();
+  // The desktop refused or ended the hotkey's shortcut.
+  void showHotkeyProblem(const std::string& problem);
 
   OverlayPanelInterface& overlayPanel();
   HotkeySettingsWindowInterface& hotkeySettingsWindow();

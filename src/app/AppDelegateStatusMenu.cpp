@@ -79,7 +79,10 @@ void AppDelegate::updateStatusIcon(bool recording) {
 
 void AppDelegate::updateHotkeyMenuItemTitle() {
   if (!hotkeyMenuItem_) return;
-  hotkeyMenuItem_->setTitle("Hotkey: " + components_.keyMonitor->triggerKey().displayName + "...");
+  // The desktop may have bound another key than the one asked for: the one that works is shown.
+  const auto bound = services_.boundHotkeyName ? services_.boundHotkeyName() : std::nullopt;
+  hotkeyMenuItem_->setTitle(
+      "Hotkey: " + bound.value_or(components_.keyMonitor->triggerKey().displayName) + "...");
 }
 
 void AppDelegate::toggleEnabled() {

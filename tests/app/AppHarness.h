@@ -29,7 +29,8 @@ struct AppHarness {
   explicit AppHarness(bool launched = true) {
     app = std::make_shared<AppDelegate>(
         AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
-                              workspace, kHelpURL},
+                              workspace, kHelpURL, [this] { return keyboardLimitation; },
+                              [this] { return boundHotkeyName; }},
         AppDelegate::Components{
             .keyMonitor = keyMonitor,
             .speechEngine = speech,
@@ -94,6 +95,9 @@ struct AppHarness {
   std::shared_ptr<FakeOverlayPanel> overlay;
   std::shared_ptr<FakeHotkeySettingsWindow> hotkeyWindow;
   std::shared_ptr<FakeSpeechServiceSettingsWindow> speechServiceWindow;
+  // What the session's keyboard tells the application.
+  std::optional<std::string> keyboardLimitation;
+  std::optional<std::string> boundHotkeyName;
   std::shared_ptr<AppDelegate> app;
 };
 

@@ -73,6 +73,28 @@ TEST(Startup, NoKeyboardAccessExplainsAndQuitsWhicheverButton) {
   }
 }
 
+// The hotkey and the paste reach every application: nothing to say. No way at all: the
+// program says why and stays, where on X11 it would have nothing to stay for.
+TEST(Startup, OnWaylandTheKeyboardsReachDecidesWhatIsSaid) {
+  AppHarness everywhere(/*launched=*/false);
+  everywhere.workspace.wayland = true;
+  everywhere.boundHotkeyName = "Right Ctrl";
+  everywhere.app->applicationDidFinishLaunching();
+  everywhere.queue.advanceBy(5);
+  EXPECT_THAT(everywhere.alerts.shown, IsEmpty());
+  EXPECT_NO_THROW(everywhere.menuItem({"Hotkey: Right Ctrl..."})) << "the key the desktop bound";
+
+  AppHarness nowhere(/*launched=*/false);
+  nowhere.workspace.wayland = true;
+  nowhere.keyboardLimitation = "Join the input group.";
+  nowhere.keyMonitor->startResult = EventTap::StartResult::unavailable;
+  nowhere.app->applicationDidFinishLaunching();
+  ASSERT_FALSE(nowhere.alerts.shown.empty());
+  EXPECT_EQ(nowhere.alerts.shown[0].messageText, "Hotkey Unavailable");
+  EXPECT_EQ(nowhere.alerts.shown[0].informativeText, "Join the input group.");
+  EXPECT_EQ(nowhere.log.count("app: terminate"), 0u);
+}
+
 TEST(Startup, KeyHeldByAnotherProgramIsExplainedAndAnotherKeyCanBeChosen) {
   AppHarness h(/*launched=*/false);
   h.keyMonitor->startResult = EventTap::StartResult::keyInUse;
@@ -91,8 +113,10 @@ TEST(Startup, ATrayMissingFiveSecondsAfterStartOrWaylandIsExplainedAndTheWayland
     AppHarness h(/*launched=*/false);
     h.statusBar.statusArea = false;
     h.workspace.wayland = true;
+    h.keyboardLimitation = "Only X11 applications.";
     h.app->applicationDidFinishLaunching();
     EXPECT_EQ(h.log.count("alert: Wayland Session"), 1u);
+    EXPECT_EQ(h.alerts.shown.at(0).informativeText, "Only X11 applications.");
     h.queue.advanceBy(4.999);  // a panel starting with the desktop may still bring a tray
     EXPECT_EQ(h.log.count("alert: No System Tray"), 0u);
     h.statusBar.statusArea = trayAppears;
@@ -103,6 +127,7 @@ TEST(Startup, ATrayMissingFiveSecondsAfterStartOrWaylandIsExplainedAndTheWayland
   AppHarness relaunched(/*launched=*/false);
   relaunched.preferences = stored;
   relaunched.workspace.wayland = true;
+  relaunched.keyboardLimitation = "Only X11 applications.";
   relaunched.app->applicationDidFinishLaunching();
   relaunched.queue.runUntilIdle();
   EXPECT_THAT(relaunched.alerts.shown, IsEmpty());

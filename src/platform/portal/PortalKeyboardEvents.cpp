@@ -48,7 +48,8 @@ PortalKeyboardEvents::~PortalKeyboardEvents() {
 }
 
 void PortalKeyboardEvents::prepare() {
-  if (!calls_.version(kInterface)) {
+  hasPortal_ = calls_.version(kInterface).has_value();
+  if (!hasPortal_) {
     problem_ =
         "This desktop has no remote desktop portal, through which Vellotype types into "
         "other applications." +

@@ -26,6 +26,8 @@ class PortalKeyboardEvents : public KeyboardEvents {
 
   // Why no keystroke can be sent now, ready to show; nothing once the keyboard is granted.
   const std::optional<std::string>& problem() const { return problem_; }
+  // False when the desktop has no remote desktop portal at all.
+  bool hasPortal() const { return hasPortal_; }
 
   // The portal does not say which window has the focus.
   std::vector<std::string> focusedWindowClasses() override { return {}; }
@@ -50,6 +52,7 @@ class PortalKeyboardEvents : public KeyboardEvents {
   QString session_;
   bool renewable_ = false;  // the session ended without the user refusing it
   std::optional<std::string> problem_;
+  bool hasPortal_ = false;
 };
 
 }  // namespace vellotype

@@ -64,16 +64,16 @@ void UinputKeyboardEvents::postKeyChord(std::uint16_t keyCode, std::uint64_t fla
   if (!key) key = KeyCodeTable::evdevCode(keyCode);
   if (!key) return;
   for (const auto& [flag, modifier] : kModifiers) {
-    if (flags & flag) emit(EV_KEY, modifier, 1);
+    if (flags & flag) sendEvent(EV_KEY, modifier, 1);
   }
-  emit(EV_KEY, *key, 1);
-  emit(EV_KEY, *key, 0);
+  sendEvent(EV_KEY, *key, 1);
+  sendEvent(EV_KEY, *key, 0);
   for (auto it = std::rbegin(kModifiers); it != std::rend(kModifiers); ++it) {
-    if (flags & it->first) emit(EV_KEY, it->second, 0);
+    if (flags & it->first) sendEvent(EV_KEY, it->second, 0);
   }
 }
 
-void UinputKeyboardEvents::emit(std::uint16_t type, std::uint16_t code, std::int32_t value) {
+void UinputKeyboardEvents::sendEvent(std::uint16_t type, std::uint16_t code, std::int32_t value) {
   // Each change is a report of its own, as a real keyboard sends it.
   const input_event events[] = {{{}, type, code, value}, {{}, EV_SYN, SYN_REPORT, 0}};
   [[maybe_unused]] const auto written = ::write(fd_, events, sizeof events);

@@ -41,7 +41,7 @@ class UinputKeyboardEvents : public KeyboardEvents {
   void postKeyChord(std::uint16_t keyCode, std::uint64_t flags) override;
 
  private:
-  void emit(std::uint16_t type, std::uint16_t code, std::int32_t value);
+  void sendEvent(std::uint16_t type, std::uint16_t code, std::int32_t value);
 
   int fd_ = -1;
   bool ownsDevice_ = false;
