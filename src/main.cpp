@@ -34,6 +34,7 @@
 #include "platform/recognition/RoutedSpeechRecognition.h"
 #include "platform/session/SessionKeyboard.h"
 #include "platform/sphinx/SphinxSpeechRecognition.h"
+#include "platform/wayland/DataControlPasteboard.h"
 #include "refinement/DiagnosticLog.h"
 #include "refinement/LLMRefiner.h"
 #include "refinement/SettingsWindow.h"
@@ -95,8 +96,15 @@ int main(int argc, char* argv[]) {
   QtApplication desktopApplication;
   QtWorkspace workspace;
   // The hotkey and the paste keystroke by whatever ways this X11 or Wayland session offers.
-  SessionKeyboard sessionKeyboard(workspace.isWaylandSession(), preferences);
-  QtPasteboard pasteboard;
+  // On Wayland the clipboard as clipboard tools reach it, where the compositor allows that: its
+  // XWayland bridge may serve only the X11 window that has the focus.
+  QtPasteboard x11Pasteboard;
+  std::string noDataControl;
+  const auto dataControl =
+      workspace.isWaylandSession() ? DataControlPasteboard::create("", noDataControl) : nullptr;
+  Pasteboard& pasteboard = dataControl ? static_cast<Pasteboard&>(*dataControl) : x11Pasteboard;
+  SessionKeyboard sessionKeyboard(workspace.isWaylandSession(), preferences, mainQueue,
+                                  [&] { return dataControl || x11Pasteboard.textWasOffered(); });
   ActiveInputSources inputSources(QDBusConnection::sessionBus());
   PulseAudioEngine audioEngine;
   DiagnosticLog diagnosticLog(DiagnosticLog::defaultPath());

@@ -15,6 +15,13 @@ namespace vellotype {
 class ReadTrackingMimeData : public QMimeData {
  public:
   bool wasRead() const { return read_; }
+  bool wasOffered() const { return offered_; }
+
+  // Asked when another application (or a compositor's bridge) asks what the clipboard holds.
+  QStringList formats() const override {
+    offered_ = true;
+    return QMimeData::formats();
+  }
 
  protected:
   QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
@@ -24,6 +31,7 @@ class ReadTrackingMimeData : public QMimeData {
 
  private:
   mutable bool read_ = false;
+  mutable bool offered_ = false;
 };
 
 namespace {
@@ -83,9 +91,19 @@ void QtPasteboard::setString(const std::string& text) {
   clipboard_.setMimeData(data.release(), QClipboard::Clipboard);
 }
 
-bool QtPasteboard::textWasRead() const {
+const ReadTrackingMimeData* QtPasteboard::trackedText() const {
   const auto* tracking = dynamic_cast<const ReadTrackingMimeData*>(tracked_.data());
-  return tracking && clipboard_.mimeData(QClipboard::Clipboard) == tracking && tracking->wasRead();
+  return tracking && clipboard_.mimeData(QClipboard::Clipboard) == tracking ? tracking : nullptr;
+}
+
+bool QtPasteboard::textWasRead() const {
+  const auto* text = trackedText();
+  return text && text->wasRead();
+}
+
+bool QtPasteboard::textWasOffered() const {
+  const auto* text = trackedText();
+  return !text || text->wasOffered();
 }
 
 }  // namespace vellotype

@@ -15,6 +15,8 @@ class QClipboard;
 
 namespace vellotype {
 
+class ReadTrackingMimeData;
+
 class QtPasteboard : public Pasteboard {
  public:
   // Text and markup take a few milliseconds, but Qt and GTK owners encode an image only when it
@@ -33,8 +35,13 @@ class QtPasteboard : public Pasteboard {
   void setString(const std::string& text) override;
   std::int64_t changeCount() const override { return changeCount_; }
   bool textWasRead() const override;
+  // Whether anyone has asked what the clipboard holds since setString(); true when something
+  // else has replaced that text.
+  bool textWasOffered() const;
 
  private:
+  const ReadTrackingMimeData* trackedText() const;
+
   QClipboard& clipboard_;
   X11SelectionReader reader_;
   QMetaObject::Connection changed_;

@@ -5,6 +5,7 @@
 #include "platform/evdev/EvdevEventTap.h"
 #include "platform/portal/PortalKeyboardEvents.h"
 #include "platform/portal/PortalShortcutTap.h"
+#include "platform/session/ClipboardBridgeKeyboardEvents.h"
 #include "platform/session/FirstReadyKeyboardEvents.h"
 #include "platform/session/FirstStartingEventTap.h"
 #include "platform/uinput/UinputKeyboardEvents.h"
@@ -19,18 +20,20 @@ constexpr const char* kXWaylandTap = "xwayland";
 
 }  // namespace
 
-SessionKeyboard::SessionKeyboard(bool wayland, Preferences& preferences)
+SessionKeyboard::SessionKeyboard(bool wayland, Preferences& preferences, MainQueue& mainQueue,
+                                 std::function<bool()> clipboardOffered)
     : wayland_(wayland),
       x11Tap_(std::make_unique<X11EventTap>()),
       // The paste keystroke lifts the key filter's grabs while it is typed, so the program
       // never hears its own Control+V.
       x11Keyboard_(std::make_unique<X11KeyboardEvents>(*x11Tap_)) {
-  if (wayland_) buildWayland(preferences);
+  if (wayland_) buildWayland(preferences, mainQueue, std::move(clipboardOffered));
 }
 
 SessionKeyboard::~SessionKeyboard() = default;
 
-void SessionKeyboard::buildWayland(Preferences& preferences) {
+void SessionKeyboard::buildWayland(Preferences& preferences, MainQueue& mainQueue,
+                                   std::function<bool()> clipboardOffered) {
   auto bus = QDBusConnection::sessionBus();
   portalTap_ = std::make_unique<PortalShortcutTap>(bus);
   portalTap_->onProblem = [this](const std::string& problem) {
@@ -56,6 +59,8 @@ void SessionKeyboard::buildWayland(Preferences& preferences) {
   if (uinputKeyboard_->isAvailable()) ways.push_back({"uinput", uinputKeyboard_.get(), {}});
   ways.push_back({kXWaylandTap, x11Keyboard_.get(), {}});
   waylandKeyboard_ = std::make_unique<FirstReadyKeyboardEvents>(std::move(ways));
+  bridgedKeyboard_ = std::make_unique<ClipboardBridgeKeyboardEvents>(*waylandKeyboard_, mainQueue,
+                                                                     std::move(clipboardOffered));
 }
 
 EventTap& SessionKeyboard::eventTap() {
@@ -63,7 +68,7 @@ EventTap& SessionKeyboard::eventTap() {
 }
 
 KeyboardEvents& SessionKeyboard::keyboardEvents() {
-  return wayland_ ? static_cast<KeyboardEvents&>(*waylandKeyboard_) : *x11Keyboard_;
+  return wayland_ ? static_cast<KeyboardEvents&>(*bridgedKeyboard_) : *x11Keyboard_;
 }
 
 std::optional<std::string> SessionKeyboard::boundHotkeyName() const {

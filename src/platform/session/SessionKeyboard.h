@@ -12,10 +12,12 @@
 
 #include "platform/EventTap.h"
 #include "platform/KeyboardEvents.h"
+#include "platform/MainQueue.h"
 #include "platform/Preferences.h"
 
 namespace vellotype {
 
+class ClipboardBridgeKeyboardEvents;
 class EvdevEventTap;
 class FirstReadyKeyboardEvents;
 class FirstStartingEventTap;
@@ -28,7 +30,10 @@ class X11KeyboardEvents;
 
 class SessionKeyboard {
  public:
-  SessionKeyboard(bool wayland, Preferences& preferences);
+  // `clipboardOffered`: whether the compositor has seen what the clipboard holds now (see
+  // ClipboardBridgeKeyboardEvents).
+  SessionKeyboard(bool wayland, Preferences& preferences, MainQueue& mainQueue,
+                  std::function<bool()> clipboardOffered);
   ~SessionKeyboard();
   SessionKeyboard(const SessionKeyboard&) = delete;
   SessionKeyboard& operator=(const SessionKeyboard&) = delete;
@@ -48,7 +53,8 @@ class SessionKeyboard {
   std::function<void()> onBoundHotkeyChanged;
 
  private:
-  void buildWayland(Preferences& preferences);
+  void buildWayland(Preferences& preferences, MainQueue& mainQueue,
+                    std::function<bool()> clipboardOffered);
 
   bool wayland_;
   std::unique_ptr<X11EventTap> x11Tap_;
@@ -60,6 +66,7 @@ class SessionKeyboard {
   std::unique_ptr<VirtualKeyboardEvents> virtualKeyboard_;
   std::unique_ptr<UinputKeyboardEvents> uinputKeyboard_;
   std::unique_ptr<FirstReadyKeyboardEvents> waylandKeyboard_;
+  std::unique_ptr<ClipboardBridgeKeyboardEvents> bridgedKeyboard_;
 };
 
 }  // namespace vellotype

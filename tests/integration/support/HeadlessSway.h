@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,7 +17,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,6 +103,30 @@ class HeadlessSway {
     int status = 0;
     const auto pid = launch({"wl-copy", "--", text}, {});
     return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+  // What another application pastes from the clipboard (wl-paste), or nothing when it fails.
+  // `serve` runs while it waits, for a clipboard owner in this process to answer.
+  std::optional<std::string> paste(const std::function<void()>& serve) {
+    int fd = -1;
+    const auto pid = launch({"wl-paste", "--no-newline"}, {}, &fd);
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (bool open = true; open && std::chrono::steady_clock::now() < deadline;) {
+      serve();
+      pollfd readable{fd, POLLIN, 0};
+      char buffer[4096];
+      if (poll(&readable, 1, 10) != 1) continue;
+      const auto got = read(fd, buffer, sizeof buffer);
+      open = got > 0;
+      if (open) text.append(buffer, std::size_t(got));
+    }
+    close(fd);
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      return std::nullopt;
+    }
+    return text;
   }
 
  private:

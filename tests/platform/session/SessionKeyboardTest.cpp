@@ -6,6 +6,7 @@
 #include "fakes/FakeEventTap.h"
 #include "fakes/FakeKeyboardEvents.h"
 #include "fakes/FakeMainQueue.h"
+#include "platform/session/ClipboardBridgeKeyboardEvents.h"
 #include "platform/session/FirstReadyKeyboardEvents.h"
 #include "platform/session/FirstStartingEventTap.h"
 
@@ -50,6 +51,34 @@ TEST(FirstReadyKeyboardEvents, TheFirstWayReadyNowTypesTheChord) {
   EXPECT_EQ(keyboard.readyName(), "portal");
   EXPECT_THAT(portalLog.calls(), ::testing::ElementsAre("keyboard: chord 9 40000"));
   EXPECT_THAT(x11Log.calls(), ::testing::ElementsAre("keyboard: chord 9 40000"));
+}
+
+TEST(ClipboardBridgeKeyboardEvents, TheKeystrokeWaitsUntilTheCompositorHasSeenTheClipboard) {
+  FakeMainQueue queue;
+  CallLog log{queue};
+  FakeKeyboardEvents inner{log};
+  bool offered = true;
+  ClipboardBridgeKeyboardEvents keyboard(inner, queue, [&] { return offered; });
+  keyboard.postKeyChord(9, 0x40000);
+  EXPECT_THAT(log.timeline(), ::testing::ElementsAre("0 keyboard: chord 9 40000"));
+
+  log.clear();
+  offered = false;
+  keyboard.postKeyChord(9, 0x40000);
+  queue.advanceBy(0.05);
+  EXPECT_EQ(log.size(), 0u);
+  offered = true;
+  queue.advanceBy(0.005);
+  EXPECT_THAT(log.timeline(), ::testing::ElementsAre("55 keyboard: chord 9 40000"));
+
+  // A compositor that never asks still gets the keystroke, before the clipboard comes back.
+  log.clear();
+  offered = false;
+  keyboard.postKeyChord(9, 0x40000);
+  queue.advanceBy(ClipboardBridgeKeyboardEvents::kLongestWait - 0.001);
+  EXPECT_EQ(log.size(), 0u);
+  queue.runUntilIdle();
+  EXPECT_THAT(log.timeline(), ::testing::ElementsAre("255 keyboard: chord 9 40000"));
 }
 
 }  // namespace
