@@ -127,11 +127,12 @@ editor_text() {
   printf '%b' "$(sed 's/../\\x&/g' <<<"$hex")"
 }
 
-# The local chat-completions service; its port goes to $chat_port.
+# The local chat-completions service (its program, then its arguments); its port goes to
+# $chat_port.
 start_chat_server() {
-  "$1" >"$desktop_work/chat.out" &
+  "$@" >"$desktop_work/chat.out" &
   desktop_pids+=($!)
-  chat_listening() { grep -q listening "$desktop_work/chat.out"; }
+  chat_listening() { grep -q listening "$desktop_work/chat.out" 2>/dev/null; }
   wait_for 10 chat_listening
   chat_port=$(awk '/listening/ { print $2 }' "$desktop_work/chat.out")
 }
