@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/wayland/SeatGlobals.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 namespace vellotype {
@@ -24,25 +25,6 @@ using Self = DataControlPasteboard;
 
 const char* const kTextTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING",
                                   "TEXT"};
-
-struct Globals {
-  wl_seat** seat;
-  zwlr_data_control_manager_v1** manager;
-};
-
-void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-              std::uint32_t) {
-  auto [seat, manager] = *static_cast<Globals*>(data);
-  if (!*seat && std::strcmp(interface, wl_seat_interface.name) == 0) {
-    *seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-  } else if (!*manager &&
-             std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0) {
-    *manager = static_cast<zwlr_data_control_manager_v1*>(
-        wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
-  }
-}
-void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
-constexpr wl_registry_listener kRegistryListener{onGlobal, onGlobalRemove};
 
 void onOfferType(void* self, zwlr_data_control_offer_v1* offer, const char* type) {
   static_cast<Self*>(self)->offeredType(offer, type);
@@ -104,12 +86,8 @@ DataControlPasteboard::~DataControlPasteboard() {
 }
 
 std::string DataControlPasteboard::bind() {
-  Globals globals{&seat_, &manager_};
-  auto* registry = wl_display_get_registry(connection_);
-  wl_registry_add_listener(registry, &kRegistryListener, &globals);
-  const bool answered = wl_display_roundtrip(connection_) >= 0;
-  wl_registry_destroy(registry);
-  if (!answered) return "the Wayland compositor closed the connection";
+  if (!bindSeatGlobals(connection_, zwlr_data_control_manager_v1_interface, seat_, manager_))
+    return "the Wayland compositor closed the connection";
   if (!seat_) return "the Wayland compositor has no seat";
   if (!manager_) return "the Wayland compositor offers no data control";
   device_ = zwlr_data_control_manager_v1_get_data_device(manager_, seat_);

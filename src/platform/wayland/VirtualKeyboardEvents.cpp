@@ -9,30 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/wayland/SeatGlobals.h"
 #include "platform/x11/KeyCodeTable.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 namespace vellotype {
 namespace {
-
-struct Globals {
-  wl_seat** seat;
-  zwp_virtual_keyboard_manager_v1** manager;
-};
-
-void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-              std::uint32_t) {
-  auto [seat, manager] = *static_cast<Globals*>(data);
-  if (!*seat && std::strcmp(interface, wl_seat_interface.name) == 0) {
-    *seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-  } else if (!*manager &&
-             std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
-    *manager = static_cast<zwp_virtual_keyboard_manager_v1*>(
-        wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
-  }
-}
-void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
-constexpr wl_registry_listener kRegistryListener{onGlobal, onGlobalRemove};
 
 // A sealed memory file holding the keymap and its terminating NUL, as wl_keyboard.keymap has it.
 int keymapFile(const std::string& text) {
@@ -109,13 +91,8 @@ std::string VirtualKeyboardEvents::connect() {
     const char* name = display_.empty() ? std::getenv("WAYLAND_DISPLAY") : display_.c_str();
     return std::string("no Wayland compositor answers at ") + (name ? name : "wayland-0");
   }
-  // Globals that come and go later do not matter: the registry goes once both are bound.
-  Globals globals{&seat_, &manager_};
-  auto* registry = wl_display_get_registry(connection_);
-  wl_registry_add_listener(registry, &kRegistryListener, &globals);
-  const bool answered = wl_display_roundtrip(connection_) >= 0;
-  wl_registry_destroy(registry);
-  if (!answered) return connectionError();
+  if (!bindSeatGlobals(connection_, zwp_virtual_keyboard_manager_v1_interface, seat_, manager_))
+    return connectionError();
   if (!seat_) return "the Wayland compositor has no seat";
   if (!manager_) return "the Wayland compositor offers no virtual keyboard";
 
