@@ -12,7 +12,7 @@
 #include "app/AppDelegate.h"
 #include "hotkey/HotkeySettingsWindow.h"
 #include "hotkey/KeyMonitor.h"
-#include "hotkey/TriggerKey.h"
+#include "hotkey/TriggerKeyPreferences.h"
 #include "insertion/TextInjector.h"
 #include "platform/curl/CurlHttpSession.h"
 #include "platform/inputsources/ActiveInputSources.h"
@@ -42,6 +42,7 @@
 #include "transcription/RecordingRetry.h"
 #include "transcription/SpeechServiceSettingsWindow.h"
 #include "transcription/TranscriptionClient.h"
+#include "values/TriggerKey.h"
 #include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
 
@@ -113,7 +114,7 @@ int main(int argc, char* argv[]) {
                                             keptRecordings, mainQueue);
 
   auto keyMonitor = std::make_shared<KeyMonitor>(sessionKeyboard.eventTap(), mainQueue,
-                                                 TriggerKey::load(preferences));
+                                                 TriggerKeyPreferences::load(preferences));
   const auto readme = locate("doc/vellotype/README.md", "README.md");
   auto delegate = std::make_shared<AppDelegate>(
       AppDelegate::Services{

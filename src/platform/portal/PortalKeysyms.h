@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "hotkey/TriggerKey.h"
+#include "values/TriggerKey.h"
 
 struct xkb_context;
 struct xkb_keymap;

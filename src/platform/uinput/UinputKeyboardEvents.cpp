@@ -9,15 +9,17 @@
 #include <cstring>
 
 #include "platform/x11/KeyCodeTable.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
 
 // The canonical modifier bits and the left-hand keys that give them.
-constexpr std::pair<std::uint64_t, std::uint16_t> kModifiers[] = {{0x40000, KEY_LEFTCTRL},
-                                                                  {0x20000, KEY_LEFTSHIFT},
-                                                                  {0x80000, KEY_LEFTALT},
-                                                                  {0x100000, KEY_LEFTMETA}};
+constexpr std::pair<std::uint64_t, std::uint16_t> kModifiers[] = {
+    {modifiers::kControl, KEY_LEFTCTRL},
+    {modifiers::kShift, KEY_LEFTSHIFT},
+    {modifiers::kOption, KEY_LEFTALT},
+    {modifiers::kCommand, KEY_LEFTMETA}};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/x11/KeyCodeTable.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -53,10 +54,10 @@ VirtualKeymap::Modifiers VirtualKeymap::modifiers(std::uint64_t flags) const {
     std::uint16_t macKeyCode;  // the left-hand key
     std::uint32_t mask;
   };
-  const std::array<Wanted, 4> all{{{0x40000, 0x3B, control_},
-                                   {0x20000, 0x38, shift_},
-                                   {0x80000, 0x3A, alt_},
-                                   {0x100000, 0x37, super_}}};
+  const std::array<Wanted, 4> all{{{modifiers::kControl, 0x3B, control_},
+                                   {modifiers::kShift, 0x38, shift_},
+                                   {modifiers::kOption, 0x3A, alt_},
+                                   {modifiers::kCommand, 0x37, super_}}};
   Modifiers modifiers;
   std::uint32_t depressed = 0;
   for (const auto& wanted : all) {

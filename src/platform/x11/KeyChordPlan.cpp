@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/x11/KeyCodeTable.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -17,10 +18,10 @@ struct Wanted {
   std::optional<std::size_t> row;  // fixed by the core protocol; else wherever that key is bound
 };
 constexpr std::array<Wanted, 4> kWanted = {{
-    {0x40000, 0x3B, kControlRow},
-    {0x20000, 0x38, kShiftRow},
-    {0x80000, 0x3A, std::nullopt},
-    {0x100000, 0x37, std::nullopt},
+    {modifiers::kControl, 0x3B, kControlRow},
+    {modifiers::kShift, 0x38, kShiftRow},
+    {modifiers::kOption, 0x3A, std::nullopt},
+    {modifiers::kCommand, 0x37, std::nullopt},
 }};
 
 bool bound(const KeyChordPlan::ModifierMap& modifiers, std::size_t row, std::uint8_t keycode) {

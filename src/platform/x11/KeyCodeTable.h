@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "hotkey/TriggerKey.h"
+#include "values/TriggerKey.h"
 
 namespace vellotype {
 

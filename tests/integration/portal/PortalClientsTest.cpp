@@ -16,6 +16,7 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/portal/PortalKeyboardEvents.h"
 #include "platform/portal/PortalShortcutTap.h"
+#include "values/ModifierFlags.h"
 
 inline void PrintTo(const QVariant& value, std::ostream* out) {
   *out << QDebug::toString(value).toStdString();
@@ -31,7 +32,8 @@ const QString kId = PortalShortcutTap::kShortcutId;
 const TriggerKey kF5{TriggerKey::Kind::keyCode, std::nullopt, 0x60, "F5"};
 const TriggerKey kRightControl{TriggerKey::Kind::modifier, TriggerKey::Modifier::control, 0x3E, ""};
 constexpr std::uint16_t kV = 0x09;
-constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000;
+using modifiers::kControl;
+using modifiers::kShift;
 // The options of a call as the portal records them.
 const QVariantMap kHandle{{"handle_token", "token"}};
 const QVariantMap kNewSession{{"handle_token", "token"}, {"session_handle_token", "token"}};

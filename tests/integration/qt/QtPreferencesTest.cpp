@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "hotkey/TriggerKey.h"
+#include "hotkey/TriggerKeyPreferences.h"
 #include "platform/qt/QtPreferences.h"
 
 namespace vellotype {
@@ -46,7 +46,8 @@ TEST(QtPreferences, EveryValueIsOnDiskAtOnceAndPrivate) {
   QtPreferences edited;
   EXPECT_EQ(edited.boolValue("llmEnabled"), std::nullopt);
   EXPECT_EQ(edited.integerValue("triggerKeyCode"), std::nullopt);
-  EXPECT_EQ(TriggerKey::load(edited), TriggerKey::defaultKey()) << "not the A key, code 0";
+  EXPECT_EQ(TriggerKeyPreferences::load(edited), TriggerKey::defaultKey())
+      << "not the A key, code 0";
   EXPECT_EQ(edited.stringValue("llmModel"), "a,b");
 }
 

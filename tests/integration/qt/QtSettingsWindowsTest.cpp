@@ -13,7 +13,7 @@
 #include "fakes/FakeRefiner.h"
 #include "fakes/TemporaryFolder.h"
 #include "hotkey/HotkeySettingsWindow.h"
-#include "platform/Color.h"
+#include "hotkey/TriggerKeyPreferences.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtHotkeySettingsView.h"
@@ -21,6 +21,7 @@
 #include "platform/qt/QtSpeechServiceSettingsView.h"
 #include "refinement/SettingsWindow.h"
 #include "transcription/SpeechServiceSettingsWindow.h"
+#include "values/Color.h"
 
 namespace vellotype {
 namespace {
@@ -102,7 +103,7 @@ TEST_F(QtHotkeySettingsViewTest, ButtonsRecordResetAndCloseWithTheStatusInItsCol
 TEST_F(QtHotkeySettingsViewTest, ReturnIsCapturedWhileRecordingAndPressesDoneOtherwise) {
   click("Record Hotkey");
   press(kReturn, Qt::Key_Return, "\r");
-  EXPECT_EQ(TriggerKey::load(preferences).keyCode, 36);
+  EXPECT_EQ(TriggerKeyPreferences::load(preferences).keyCode, 36);
   EXPECT_EQ(label("currentKey").text(), "Return");
   EXPECT_TRUE(view->isVisible()) << "Done was pressed";
   press(kReturn, Qt::Key_Return, "\r", Qt::NoModifier, /*repeat=*/true);

@@ -14,6 +14,7 @@
 #include "ClientOutput.h"
 #include "HeadlessSway.h"
 #include "platform/wayland/VirtualKeyboardEvents.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype::testing {
 namespace {
@@ -23,7 +24,8 @@ using ::testing::StartsWith;
 
 // Canonical (macOS) key codes and flags.
 constexpr std::uint16_t kV = 9, kX = 7;
-constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000;
+using modifiers::kControl;
+using modifiers::kShift;
 const std::string kText = "你好，世界 🎉\nsecond line";
 
 class VirtualKeyboardPaste : public ::testing::Test {

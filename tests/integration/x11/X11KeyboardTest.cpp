@@ -18,6 +18,7 @@
 #include "hotkey/KeyMonitor.h"
 #include "platform/x11/X11EventTap.h"
 #include "platform/x11/X11KeyboardEvents.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype::testing {
 namespace {
@@ -32,7 +33,8 @@ using Modifier = TriggerKey::Modifier;
 constexpr std::uint8_t kLeftControl = 37, kRightControl = 105, kLeftShift = 50, kLeftAlt = 64,
                        kRightAlt = 108, kC = 54, kV = 55, kB = 56, kF5 = 71, kDone = 134;
 constexpr std::uint16_t kVKeyCode = 9, kDoneMacCode = 0x36;
-constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000;
+using modifiers::kControl;
+using modifiers::kShift;
 constexpr std::uint32_t kKeysymV = 0x76, kKeysymB = 0x62, kCyrillicEm = 0x6cd;
 const TriggerKey kEitherControl{Kind::modifier, Modifier::control, 0, "Control"};
 

@@ -8,6 +8,7 @@
 #include "fakes/FakeMainQueue.h"
 #include "platform/session/FirstReadyKeyboardEvents.h"
 #include "platform/session/FirstStartingEventTap.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -43,10 +44,10 @@ TEST(FirstReadyKeyboardEvents, TheFirstWayReadyNowTypesTheChord) {
   bool allowed = false;
   FirstReadyKeyboardEvents keyboard(
       {{"portal", &portal, [&] { return allowed; }}, {"x11", &x11, {}}});
-  keyboard.postKeyChord(9, 0x40000);
+  keyboard.postKeyChord(9, modifiers::kControl);
   EXPECT_EQ(keyboard.focusedWindowClasses(), std::vector<std::string>{"xterm"});
   allowed = true;  // the user said yes to the desktop's question
-  keyboard.postKeyChord(9, 0x40000);
+  keyboard.postKeyChord(9, modifiers::kControl);
   EXPECT_EQ(keyboard.readyName(), "portal");
   EXPECT_THAT(portalLog.calls(), ::testing::ElementsAre("keyboard: chord 9 40000"));
   EXPECT_THAT(x11Log.calls(), ::testing::ElementsAre("keyboard: chord 9 40000"));

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "platform/uinput/UinputKeyboardEvents.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -32,11 +33,11 @@ std::vector<std::string> chord(std::uint16_t keyCode, std::uint64_t flags,
 
 TEST(UinputKeyboardEvents, TheModifiersEncloseTheKeyAndNothingStaysDown) {
   // V is canonical 9, evdev 47; Control 29, Shift 42.
-  EXPECT_THAT(chord(9, 0x40000), ElementsAre("29 1", "47 1", "47 0", "29 0"));
-  EXPECT_THAT(chord(9, 0x40000 | 0x20000),
+  EXPECT_THAT(chord(9, modifiers::kControl), ElementsAre("29 1", "47 1", "47 0", "29 0"));
+  EXPECT_THAT(chord(9, modifiers::kControl | modifiers::kShift),
               ElementsAre("29 1", "42 1", "47 1", "47 0", "42 0", "29 0"));
   // Where "v" sits elsewhere (Dvorak: the key at US "."), that key is pressed.
-  EXPECT_THAT(chord(9, 0x40000, [](std::uint16_t) { return std::uint16_t(52); }),
+  EXPECT_THAT(chord(9, modifiers::kControl, [](std::uint16_t) { return std::uint16_t(52); }),
               ElementsAre("29 1", "52 1", "52 0", "29 0"));
 }
 
@@ -44,7 +45,7 @@ TEST(UinputKeyboardEvents, WithoutAccessItSaysWhyAndSendsNothing) {
   UinputKeyboardEvents keyboard("/nonexistent/uinput");
   EXPECT_FALSE(keyboard.isAvailable());
   EXPECT_THAT(keyboard.problem(), ::testing::HasSubstr("/nonexistent/uinput"));
-  keyboard.postKeyChord(9, 0x40000);
+  keyboard.postKeyChord(9, modifiers::kControl);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/KeyChordPlan.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -10,8 +11,10 @@ using Steps = std::vector<KeyChordPlan::Step>;
 // X keycodes of a pc105 keyboard with the US layout.
 constexpr std::uint8_t kLeftShift = 50, kCapsLock = 66, kLeftControl = 37, kLeftAlt = 64,
                        kLeftSuper = 133, kAltGr = 92, kV = 55;
-constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000, kOption = 0x80000,
-                        kCommand = 0x100000;
+using modifiers::kCommand;
+using modifiers::kControl;
+using modifiers::kOption;
+using modifiers::kShift;
 
 // The modifier map an Xvfb server starts with: Shift, Lock, Control, Mod1 to Mod5.
 const KeyChordPlan::ModifierMap kXvfb = {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/x11/KeyTransitionTracker.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -15,7 +16,9 @@ constexpr bool kPress = true, kRelease = false;
 // X keycodes.
 constexpr std::uint8_t kLeftControl = 37, kRightControl = 105, kLeftShift = 50, kA = 38, kC = 54,
                        kRightAlt = 108, kLeftSuper = 133, kCapsLock = 66, kPause = 127;
-constexpr std::uint64_t kControl = 0x40000, kOption = 0x80000, kCommand = 0x100000;
+using modifiers::kCommand;
+using modifiers::kControl;
+using modifiers::kOption;
 
 // The event the filter must be handed, and what it answers.
 struct Fed {

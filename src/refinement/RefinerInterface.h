@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "refinement/RefinerError.h"
+#include "values/RefinerError.h"
 
 namespace vellotype {
 

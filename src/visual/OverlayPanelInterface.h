@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/WaveformViewInterface.h"
+#include "visual/WaveformViewInterface.h"
 
 namespace vellotype {
 

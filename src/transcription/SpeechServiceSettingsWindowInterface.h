@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "app/SettingsWindowInterface.h"
+#include "refinement/SettingsWindowInterface.h"
 
 namespace vellotype {
 

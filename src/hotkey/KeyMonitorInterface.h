@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "hotkey/TriggerKey.h"
 #include "platform/EventTap.h"
+#include "values/TriggerKey.h"
 
 namespace vellotype {
 

@@ -1,5 +1,5 @@
 #pragma once
-// An sRGB colour with alpha, components in 0…1.
+// An sRGB colour with alpha, components in 0…1. A plain value, usable on any thread.
 
 namespace vellotype {
 

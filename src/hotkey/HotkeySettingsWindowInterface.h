@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "hotkey/TriggerKey.h"
+#include "values/TriggerKey.h"
 
 namespace vellotype {
 

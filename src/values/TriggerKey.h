@@ -1,16 +1,13 @@
 #pragma once
 // The key the user holds down to talk: a modifier (one side or either side) or an ordinary key,
-// with the name the user sees. A plain value; it loads and saves itself in the preferences.
+// with the name the user sees. A plain value, usable on any thread; TriggerKeyPreferences loads
+// and saves it, TriggerKeyCapture makes it from a pressed key.
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-
-#include "hotkey/KeyEvent.h"
-#include "platform/Preferences.h"
 
 namespace vellotype {
 
@@ -31,18 +28,6 @@ struct TriggerKey {
 
   // Control on either side: what loading falls back to and what "reset" saves.
   static TriggerKey defaultKey() { return {}; }
-
-  // Never fails: anything absent or unusable in the store yields the default key.
-  static TriggerKey load(const Preferences& preferences);
-  void save(Preferences& preferences) const;
-
-  // The trigger a key press stands for, or nothing for a release, Caps Lock or a non-key event.
-  static std::optional<TriggerKey> captured(const KeyEvent& event);
-
- private:
-  static std::optional<std::pair<Modifier, std::string>> modifierKey(std::uint16_t keyCode);
-  static std::optional<std::string> specialKeyName(std::uint16_t keyCode);
-  static std::string displayNameFor(const KeyEvent& event);
 };
 
 std::string_view rawValue(TriggerKey::Kind kind);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Color.h"
+#include "values/Color.h"
 
 namespace vellotype {
 
