@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "HeadlessSway.h"
-#include "platform/wayland/VirtualKeyboardEvents.h"
+#include "platform/keyboard/wayland/VirtualKeyboardEvents.h"
 
 namespace vellotype {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "platform/x11/KeyCodeTable.h"
+#include "platform/keyboard/KeyCodeTable.h"
 #include "values/TriggerKey.h"
 
 namespace vellotype {

@@ -15,10 +15,10 @@
 #include <QTemporaryDir>
 #include <thread>
 
-#include "platform/fcitx/Fcitx5InputSources.h"
-#include "platform/ibus/IBusAddress.h"
-#include "platform/ibus/IBusInputSources.h"
-#include "platform/inputsources/ActiveInputSources.h"
+#include "platform/inputsources/active/ActiveInputSources.h"
+#include "platform/inputsources/fcitx/Fcitx5InputSources.h"
+#include "platform/inputsources/ibus/IBusAddress.h"
+#include "platform/inputsources/ibus/IBusInputSources.h"
 
 // GIO names a struct member `signals`, a Qt keyword.
 #undef signals

@@ -14,8 +14,8 @@
 #include "fakes/FakePreferences.h"
 #include "hotkey/KeyMonitor.h"
 #include "platform/PreferenceKeys.h"
-#include "platform/portal/PortalKeyboardEvents.h"
-#include "platform/portal/PortalShortcutTap.h"
+#include "platform/keyboard/portal/PortalKeyboardEvents.h"
+#include "platform/keyboard/portal/PortalShortcutTap.h"
 #include "values/ModifierFlags.h"
 
 inline void PrintTo(const QVariant& value, std::ostream* out) {

@@ -9,9 +9,9 @@
 
 #include "SynthesizedSpeech.h"
 #include "TestMainQueue.h"
-#include "platform/sphinx/SphinxModelFinder.h"
-#include "platform/sphinx/SphinxRecognizer.h"
-#include "platform/sphinx/SphinxSpeechRecognition.h"
+#include "platform/recognition/sphinx/SphinxModelFinder.h"
+#include "platform/recognition/sphinx/SphinxRecognizer.h"
+#include "platform/recognition/sphinx/SphinxSpeechRecognition.h"
 
 namespace vellotype {
 namespace {

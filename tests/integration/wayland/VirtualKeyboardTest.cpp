@@ -13,7 +13,7 @@
 
 #include "ClientOutput.h"
 #include "HeadlessSway.h"
-#include "platform/wayland/VirtualKeyboardEvents.h"
+#include "platform/keyboard/wayland/VirtualKeyboardEvents.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype::testing {

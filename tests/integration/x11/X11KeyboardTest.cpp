@@ -16,8 +16,8 @@
 #include "UserDesk.h"
 #include "XvfbServer.h"
 #include "hotkey/KeyMonitor.h"
-#include "platform/x11/X11EventTap.h"
-#include "platform/x11/X11KeyboardEvents.h"
+#include "platform/keyboard/x11/X11EventTap.h"
+#include "platform/keyboard/x11/X11KeyboardEvents.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype::testing {

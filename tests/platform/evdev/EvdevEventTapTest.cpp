@@ -20,7 +20,7 @@
 #include "fakes/TemporaryFolder.h"
 #include "fakes/ThreadSafeFakeMainQueue.h"
 #include "hotkey/KeyMonitor.h"
-#include "platform/evdev/EvdevEventTap.h"
+#include "platform/keyboard/evdev/EvdevEventTap.h"
 
 namespace vellotype {
 namespace {

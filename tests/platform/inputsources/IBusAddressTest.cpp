@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/ibus/IBusAddress.h"
+#include "platform/inputsources/ibus/IBusAddress.h"
 
 namespace vellotype {
 namespace {

@@ -11,9 +11,9 @@
 #include "fakes/FakeSpeechRecognition.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/recognition/BufferedRecognitionRequest.h"
-#include "platform/recognition/CombinedSpeechRecognizer.h"
-#include "platform/recognition/RoutedSpeechRecognition.h"
-#include "platform/transcription/ServiceSpeechRecognizer.h"
+#include "platform/recognition/routing/CombinedSpeechRecognizer.h"
+#include "platform/recognition/routing/RoutedSpeechRecognition.h"
+#include "platform/recognition/service/ServiceSpeechRecognizer.h"
 
 namespace vellotype {
 namespace {

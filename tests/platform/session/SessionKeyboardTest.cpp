@@ -6,8 +6,8 @@
 #include "fakes/FakeEventTap.h"
 #include "fakes/FakeKeyboardEvents.h"
 #include "fakes/FakeMainQueue.h"
-#include "platform/session/FirstReadyKeyboardEvents.h"
-#include "platform/session/FirstStartingEventTap.h"
+#include "platform/keyboard/session/FirstReadyKeyboardEvents.h"
+#include "platform/keyboard/session/FirstStartingEventTap.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype {

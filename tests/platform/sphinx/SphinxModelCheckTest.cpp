@@ -3,7 +3,7 @@
 #include <fstream>
 #include <random>
 
-#include "platform/sphinx/SphinxModelCheck.h"
+#include "platform/recognition/sphinx/SphinxModelCheck.h"
 
 namespace vellotype {
 namespace {

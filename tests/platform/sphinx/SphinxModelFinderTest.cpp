@@ -3,7 +3,7 @@
 #include <fstream>
 #include <random>
 
-#include "platform/sphinx/SphinxModelFinder.h"
+#include "platform/recognition/sphinx/SphinxModelFinder.h"
 
 namespace vellotype {
 namespace {

@@ -11,7 +11,7 @@
 #include "fakes/TemporaryFolder.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/recognition/BufferedRecognitionRequest.h"
-#include "platform/transcription/ServiceSpeechRecognizer.h"
+#include "platform/recognition/service/ServiceSpeechRecognizer.h"
 #include "transcription/PcmWav.h"
 
 namespace vellotype {

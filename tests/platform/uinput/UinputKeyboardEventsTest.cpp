@@ -2,7 +2,7 @@
 #include <linux/input.h>
 #include <unistd.h>
 
-#include "platform/uinput/UinputKeyboardEvents.h"
+#include "platform/keyboard/uinput/UinputKeyboardEvents.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/wayland/VirtualKeymap.h"
+#include "platform/keyboard/wayland/VirtualKeymap.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype {

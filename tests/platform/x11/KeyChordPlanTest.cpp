@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/x11/KeyChordPlan.h"
+#include "platform/keyboard/x11/KeyChordPlan.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype {

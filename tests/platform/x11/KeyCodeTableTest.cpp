@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/x11/KeyCodeTable.h"
+#include "platform/keyboard/KeyCodeTable.h"
 
 namespace vellotype {
 namespace {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/x11/KeyTransitionTracker.h"
+#include "platform/keyboard/KeyTransitionTracker.h"
 #include "values/ModifierFlags.h"
 
 namespace vellotype {
