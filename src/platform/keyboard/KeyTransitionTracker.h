@@ -1,8 +1,8 @@
 #pragma once
-// Turns the key events the X11 tap receives (XInput2 raw events, and core events frozen under
-// its synchronous grab, which can show one transition twice) into one canonical event per
-// physical transition, and says how each grabbed event is to be released. Runs on the tap's
-// thread; owned by X11EventTap, a new one for each start().
+// Turns the key events a key filter receives (raw events from XInput2 or evdev, and on X11 core
+// events frozen under its synchronous grab, which can show one transition twice) into one
+// canonical event per physical transition, and says how each grabbed event is to be released.
+// Runs on the filter's thread; owned by X11EventTap or EvdevEventTap, a new one for each start().
 
 #include <array>
 #include <bitset>
