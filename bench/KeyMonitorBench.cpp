@@ -7,6 +7,7 @@
 
 #include "hotkey/KeyMonitor.h"
 #include "platform/MainQueue.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -48,7 +49,7 @@ void BM_TriggerPressAndRelease(benchmark::State& state) {
   DiscardingQueue queue;
   NoTap tap;
   auto monitor = std::make_shared<KeyMonitor>(tap, queue, TriggerKey::defaultKey());
-  const auto press = event(KeyEvent::Type::flagsChanged, 59, 0x40000);
+  const auto press = event(KeyEvent::Type::flagsChanged, 59, modifiers::kControl);
   const auto release = event(KeyEvent::Type::flagsChanged, 59, 0);
   for (auto _ : state) {
     benchmark::DoNotOptimize(monitor->handle(press));

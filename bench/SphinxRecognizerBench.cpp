@@ -15,10 +15,10 @@
 
 #include "SynthesizedSpeech.h"
 #include "TestMainQueue.h"
-#include "platform/sphinx/SphinxDecoder.h"
-#include "platform/sphinx/SphinxModelCheck.h"
-#include "platform/sphinx/SphinxModelFinder.h"
-#include "platform/sphinx/SphinxSpeechRecognition.h"
+#include "platform/recognition/sphinx/SphinxDecoder.h"
+#include "platform/recognition/sphinx/SphinxModelCheck.h"
+#include "platform/recognition/sphinx/SphinxModelFinder.h"
+#include "platform/recognition/sphinx/SphinxSpeechRecognition.h"
 
 namespace vellotype {
 namespace {

@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "HeadlessSway.h"
-#include "platform/wayland/VirtualKeyboardEvents.h"
+#include "platform/keyboard/wayland/VirtualKeyboardEvents.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -30,7 +31,7 @@ using Milliseconds = std::chrono::duration<double, std::milli>;
 
 constexpr int kRuns = 50;
 constexpr std::uint16_t kV = 9, kX = 7, kLeftControl = 0x3B;
-constexpr std::uint64_t kControl = 0x40000;
+using modifiers::kControl;
 
 double percentile(std::vector<double> values, double fraction) {
   std::sort(values.begin(), values.end());

@@ -31,7 +31,7 @@
 
 #include "SynthesizedSpeech.h"
 #include "TestMainQueue.h"
-#include "platform/sphinx/SphinxSpeechRecognition.h"
+#include "platform/recognition/sphinx/SphinxSpeechRecognition.h"
 
 namespace vellotype {
 namespace {

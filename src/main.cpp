@@ -12,10 +12,11 @@
 #include "app/AppDelegate.h"
 #include "hotkey/HotkeySettingsWindow.h"
 #include "hotkey/KeyMonitor.h"
-#include "hotkey/TriggerKey.h"
+#include "hotkey/TriggerKeyPreferences.h"
 #include "insertion/TextInjector.h"
 #include "platform/curl/CurlHttpSession.h"
-#include "platform/inputsources/ActiveInputSources.h"
+#include "platform/inputsources/active/ActiveInputSources.h"
+#include "platform/keyboard/session/SessionKeyboard.h"
 #include "platform/posix/PosixSystemLog.h"
 #include "platform/pulse/PulseAudioEngine.h"
 #include "platform/pulse/PulseSounds.h"
@@ -31,9 +32,8 @@
 #include "platform/qt/QtStatusBar.h"
 #include "platform/qt/QtWorkspace.h"
 #include "platform/qt/VectorIconEngine.h"
-#include "platform/recognition/RoutedSpeechRecognition.h"
-#include "platform/session/SessionKeyboard.h"
-#include "platform/sphinx/SphinxSpeechRecognition.h"
+#include "platform/recognition/routing/RoutedSpeechRecognition.h"
+#include "platform/recognition/sphinx/SphinxSpeechRecognition.h"
 #include "platform/wayland/DataControlPasteboard.h"
 #include "refinement/DiagnosticLog.h"
 #include "refinement/LLMRefiner.h"
@@ -43,6 +43,7 @@
 #include "transcription/RecordingRetry.h"
 #include "transcription/SpeechServiceSettingsWindow.h"
 #include "transcription/TranscriptionClient.h"
+#include "values/TriggerKey.h"
 #include "visual/OverlayPanel.h"
 #include "visual/StatusBarIcon.h"
 
@@ -121,7 +122,7 @@ int main(int argc, char* argv[]) {
                                             keptRecordings, mainQueue);
 
   auto keyMonitor = std::make_shared<KeyMonitor>(sessionKeyboard.eventTap(), mainQueue,
-                                                 TriggerKey::load(preferences));
+                                                 TriggerKeyPreferences::load(preferences));
   const auto readme = locate("doc/vellotype/README.md", "README.md");
   auto delegate = std::make_shared<AppDelegate>(
       AppDelegate::Services{

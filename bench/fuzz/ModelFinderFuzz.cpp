@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sphinx/SphinxModelFinder.h"
+#include "platform/recognition/sphinx/SphinxModelFinder.h"
 
 namespace fs = std::filesystem;
 

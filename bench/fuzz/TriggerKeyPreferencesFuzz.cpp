@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fakes/FakePreferences.h"
-#include "hotkey/TriggerKey.h"
+#include "hotkey/TriggerKeyPreferences.h"
 #include "platform/PreferenceKeys.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (type == 0) stored.setString(key, text);
     if (type == 1) stored.setInteger(key, std::int64_t(std::hash<std::string>()(text)) % 70000 - 1);
   }
-  const auto key = TriggerKey::load(stored);
+  const auto key = TriggerKeyPreferences::load(stored);
   if (key.kind == TriggerKey::Kind::modifier && !key.modifier) __builtin_trap();
   if (key.kind == TriggerKey::Kind::keyCode && key.modifier) __builtin_trap();
   if (key.displayName.empty()) __builtin_trap();
   FakePreferences saved;
-  key.save(saved);
-  if (!(TriggerKey::load(saved) == key)) __builtin_trap();
+  TriggerKeyPreferences::save(key, saved);
+  if (!(TriggerKeyPreferences::load(saved) == key)) __builtin_trap();
   return 0;
 }

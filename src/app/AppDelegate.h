@@ -11,16 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/HotkeySettingsWindowInterface.h"
-#include "app/KeyMonitorInterface.h"
 #include "app/OrderedDeliveries.h"
-#include "app/OverlayPanelInterface.h"
-#include "app/RecordingRetryInterface.h"
-#include "app/RefinerInterface.h"
-#include "app/SettingsWindowInterface.h"
-#include "app/SpeechEngineInterface.h"
-#include "app/SpeechServiceSettingsWindowInterface.h"
-#include "app/TextInjectorInterface.h"
+#include "hotkey/HotkeySettingsWindowInterface.h"
+#include "hotkey/KeyMonitorInterface.h"
+#include "insertion/TextInjectorInterface.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
 #include "platform/MainQueue.h"
@@ -30,6 +24,12 @@
 #include "platform/StatusItem.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
+#include "refinement/RefinerInterface.h"
+#include "refinement/SettingsWindowInterface.h"
+#include "speech/SpeechEngineInterface.h"
+#include "transcription/RecordingRetryInterface.h"
+#include "transcription/SpeechServiceSettingsWindowInterface.h"
+#include "visual/OverlayPanelInterface.h"
 
 namespace vellotype {
 

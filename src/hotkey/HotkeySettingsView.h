@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "hotkey/KeyEvent.h"
+#include "values/KeyEvent.h"
 
 namespace vellotype {
 

@@ -1,5 +1,8 @@
 #include "hotkey/HotkeySettingsWindow.h"
 
+#include "hotkey/TriggerKeyCapture.h"
+#include "hotkey/TriggerKeyPreferences.h"
+
 namespace vellotype {
 namespace {
 
@@ -44,7 +47,7 @@ HotkeySettingsWindow::HotkeySettingsWindow(Preferences& preferences,
 }
 
 void HotkeySettingsWindow::reload() {
-  view_->setCurrentKeyText(TriggerKey::load(preferences_).displayName);
+  view_->setCurrentKeyText(TriggerKeyPreferences::load(preferences_).displayName);
   view_->setStatus("Click Record, then press the key you want to hold for voice input.",
                    TextColor::secondaryLabel);
 }
@@ -72,14 +75,14 @@ bool HotkeySettingsWindow::handleCaptured(const KeyEvent& event) {
     view_->setStatus("Capture cancelled.", TextColor::secondaryLabel);
     return true;
   }
-  if (const auto key = TriggerKey::captured(event)) apply(*key);
+  if (const auto key = TriggerKeyCapture::captured(event)) apply(*key);
   return true;
 }
 
 void HotkeySettingsWindow::resetToDefault() { apply(TriggerKey::defaultKey()); }
 
 void HotkeySettingsWindow::apply(const TriggerKey& key) {
-  key.save(preferences_);
+  TriggerKeyPreferences::save(key, preferences_);
   view_->setCurrentKeyText(key.displayName);
   view_->setStatus(
       "Saved. Hold " + key.displayName + " to start voice input, release it to finish.",

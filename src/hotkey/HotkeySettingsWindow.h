@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "app/HotkeySettingsWindowInterface.h"
 #include "hotkey/HotkeySettingsView.h"
+#include "hotkey/HotkeySettingsWindowInterface.h"
 #include "platform/Preferences.h"
 
 namespace vellotype {

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/KeyMonitorInterface.h"
+#include "hotkey/KeyMonitorInterface.h"
 #include "platform/EventTap.h"
 #include "platform/MainQueue.h"
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "values/ModifierFlags.h"
+
 namespace vellotype {
 namespace {
 
@@ -15,10 +17,8 @@ constexpr double kPasteboardRestoreDelay = 0.5;
 constexpr std::array<std::string_view, 4> kDesignatedLayouts = {
     "com.apple.keylayout.ABC", "com.apple.keylayout.US", "xkb:us::eng", "keyboard-us"};
 
-// The V key's position, and the Control and Shift flags: the Linux paste modifier is Control.
+// The V key's position: the Linux paste modifier is Control.
 constexpr std::uint16_t kVKeyCode = 9;
-constexpr std::uint64_t kControlFlag = 0x40000;
-constexpr std::uint64_t kShiftFlag = 0x20000;
 
 // Terminals take Control+V as a character of its own and paste with Control+Shift+V.
 constexpr std::array<std::string_view, 22> kTerminals = {"gnome-terminal",
@@ -124,8 +124,9 @@ std::optional<InputSource> TextInjector::findASCIICapableSource() {
 }
 
 void TextInjector::postPasteChord() {
-  const auto flags =
-      isTerminal(keyboard_.focusedWindowClasses()) ? kControlFlag | kShiftFlag : kControlFlag;
+  const auto flags = isTerminal(keyboard_.focusedWindowClasses())
+                         ? modifiers::kControl | modifiers::kShift
+                         : modifiers::kControl;
   keyboard_.postKeyChord(kVKeyCode, flags);
 }
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/TextInjectorInterface.h"
+#include "insertion/TextInjectorInterface.h"
 #include "platform/InputSources.h"
 #include "platform/KeyboardEvents.h"
 #include "platform/MainQueue.h"

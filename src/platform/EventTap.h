@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "hotkey/KeyEvent.h"
-#include "hotkey/TriggerKey.h"
+#include "values/KeyEvent.h"
+#include "values/TriggerKey.h"
 
 namespace vellotype {
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "values/ModifierFlags.h"
+
 namespace vellotype {
 
 class Menu;
@@ -22,8 +24,8 @@ class MenuItem {
 
   // The key equivalent's default modifier: the platform's shortcut key (Command on macOS,
   // Control on Linux), in canonical flag bits.
-  static constexpr std::uint64_t kCommandModifier = 0x100000;
-  static constexpr std::uint64_t kShiftModifier = 0x20000;
+  static constexpr std::uint64_t kCommandModifier = modifiers::kCommand;
+  static constexpr std::uint64_t kShiftModifier = modifiers::kShift;
 
   explicit MenuItem(std::string title, Action action = {}, std::string keyEquivalent = {});
   static std::shared_ptr<MenuItem> separator();

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/Color.h"
 #include "platform/Menu.h"
-#include "visual/VectorImage.h"
+#include "values/Color.h"
+#include "values/VectorImage.h"
 
 namespace vellotype {
 

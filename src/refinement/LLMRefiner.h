@@ -7,11 +7,11 @@
 #include <memory>
 #include <string_view>
 
-#include "app/RefinerInterface.h"
 #include "platform/HttpSession.h"
 #include "platform/MainQueue.h"
 #include "platform/Preferences.h"
 #include "refinement/DiagnosticLog.h"
+#include "refinement/RefinerInterface.h"
 
 namespace vellotype {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string_view>
 
-#include "app/RefinerInterface.h"
-#include "app/SettingsWindowInterface.h"
 #include "platform/Preferences.h"
+#include "refinement/RefinerInterface.h"
 #include "refinement/SettingsView.h"
+#include "refinement/SettingsWindowInterface.h"
 
 namespace vellotype {
 

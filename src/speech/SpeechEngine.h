@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "app/SpeechEngineInterface.h"
 #include "platform/AudioEngine.h"
 #include "platform/MainQueue.h"
 #include "platform/SpeechRecognition.h"
+#include "speech/SpeechEngineInterface.h"
 
 namespace vellotype {
 

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "platform/sphinx/SphinxInit.h"
-#include "platform/sphinx/SphinxModelCheck.h"
+#include "platform/recognition/sphinx/SphinxInit.h"
+#include "platform/recognition/sphinx/SphinxModelCheck.h"
 
 int main(int argc, char** argv) {
   using vellotype::SphinxModelCheck;

@@ -2,8 +2,8 @@
 // Transcribes the newest kept recording again, in the language it was spoken in, and lets it go
 // once its words have come back. Main thread only; made by the composition root and kept.
 
-#include "app/RecordingRetryInterface.h"
 #include "transcription/KeptRecordings.h"
+#include "transcription/RecordingRetryInterface.h"
 #include "transcription/TranscriptionClient.h"
 
 namespace vellotype {

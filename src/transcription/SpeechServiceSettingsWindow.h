@@ -7,9 +7,9 @@
 #include <memory>
 #include <string_view>
 
-#include "app/SpeechServiceSettingsWindowInterface.h"
 #include "platform/Preferences.h"
 #include "transcription/SpeechServiceSettingsView.h"
+#include "transcription/SpeechServiceSettingsWindowInterface.h"
 #include "transcription/TranscriptionClient.h"
 
 namespace vellotype {

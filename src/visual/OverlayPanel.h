@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/OverlayPanelInterface.h"
+#include "visual/OverlayPanelInterface.h"
 #include "visual/OverlayWindow.h"
 #include "visual/WaveformView.h"
 

@@ -3,7 +3,7 @@
 // light and edged in black so that they read on any panel.
 // Each image is built on first request and shared for the life of the process; thread-safe.
 
-#include "visual/VectorImage.h"
+#include "values/VectorImage.h"
 
 namespace vellotype {
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <functional>
 
-#include "app/WaveformViewInterface.h"
 #include "visual/WaveformBars.h"
+#include "visual/WaveformViewInterface.h"
 
 namespace vellotype {
 

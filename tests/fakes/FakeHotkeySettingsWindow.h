@@ -1,8 +1,8 @@
 #pragma once
 // Records "hotkeyWindow: reload" and "hotkeyWindow: show".
 
-#include "app/HotkeySettingsWindowInterface.h"
 #include "fakes/CallLog.h"
+#include "hotkey/HotkeySettingsWindowInterface.h"
 
 namespace vellotype {
 

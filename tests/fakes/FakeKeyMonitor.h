@@ -2,8 +2,8 @@
 // A key monitor the test presses keys through. start() answers `startResult`. Records
 // "keyMonitor: start" and "keyMonitor: stop".
 
-#include "app/KeyMonitorInterface.h"
 #include "fakes/CallLog.h"
+#include "hotkey/KeyMonitorInterface.h"
 
 namespace vellotype {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/OverlayPanelInterface.h"
 #include "fakes/CallLog.h"
+#include "visual/OverlayPanelInterface.h"
 
 namespace vellotype {
 

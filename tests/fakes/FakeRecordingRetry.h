@@ -4,9 +4,9 @@
 
 #include <deque>
 
-#include "app/RecordingRetryInterface.h"
 #include "fakes/CallLog.h"
 #include "platform/MainQueue.h"
+#include "transcription/RecordingRetryInterface.h"
 
 namespace vellotype {
 

@@ -4,9 +4,9 @@
 // `immediateResult` set, refine() completes inside the call. Records "refiner: refine <text>"
 // and "refiner: cancel".
 
-#include "app/RefinerInterface.h"
 #include "fakes/CallLog.h"
 #include "platform/MainQueue.h"
+#include "refinement/RefinerInterface.h"
 
 namespace vellotype {
 

@@ -1,9 +1,9 @@
 #pragma once
 // Records "settingsWindow: show", or "<name>: show" for the speech service's window.
 
-#include "app/SettingsWindowInterface.h"
-#include "app/SpeechServiceSettingsWindowInterface.h"
 #include "fakes/CallLog.h"
+#include "refinement/SettingsWindowInterface.h"
+#include "transcription/SpeechServiceSettingsWindowInterface.h"
 
 namespace vellotype {
 

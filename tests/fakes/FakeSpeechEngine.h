@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "app/SpeechEngineInterface.h"
 #include "fakes/CallLog.h"
+#include "speech/SpeechEngineInterface.h"
 
 namespace vellotype {
 

@@ -1,8 +1,8 @@
 #pragma once
 // Records each delivery as "inject: <text>".
 
-#include "app/TextInjectorInterface.h"
 #include "fakes/CallLog.h"
+#include "insertion/TextInjectorInterface.h"
 
 namespace vellotype {
 

@@ -3,7 +3,9 @@
 #include "fakes/FakeHotkeySettingsView.h"
 #include "fakes/FakePreferences.h"
 #include "hotkey/HotkeySettingsWindow.h"
+#include "hotkey/TriggerKeyPreferences.h"
 #include "platform/PreferenceKeys.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
@@ -60,14 +62,14 @@ TEST_F(HotkeySettingsWindowTest, RightCommandIsSavedAnnouncedThenHandedOnAndItsR
   view->onRecord();
   const auto capture = view->capture;
   calls.clear();
-  EXPECT_TRUE(capture(flagsChanged(54, 0x100000)));
+  EXPECT_TRUE(capture(flagsChanged(54, modifiers::kCommand)));
   EXPECT_THAT(calls, ElementsAre("save triggerKeyKind", "save triggerKeyDisplayName",
                                  "save triggerKeyModifier", "key: Right Command",
                                  "status: Saved. Hold Right Command to start voice input, release "
                                  "it to finish.",
                                  "remove capture", "changed to Right Command"));
   EXPECT_EQ(
-      TriggerKey::load(preferences),
+      TriggerKeyPreferences::load(preferences),
       (TriggerKey{TriggerKey::Kind::modifier, TriggerKey::Modifier::command, 54, "Right Command"}));
   EXPECT_EQ(view->statusColor, TextColor::systemGreen);
   EXPECT_FALSE(capture(flagsChanged(54, 0))) << "an ended capture hands the release on";
@@ -81,7 +83,7 @@ TEST_F(HotkeySettingsWindowTest, KeysThatNameNoTriggerAreTakenAndTheCaptureGoesO
   EXPECT_TRUE(window->isCapturing());
   EXPECT_TRUE(preferences.values.empty());
   view->send(keyDown(36));
-  EXPECT_EQ(TriggerKey::load(preferences),
+  EXPECT_EQ(TriggerKeyPreferences::load(preferences),
             (TriggerKey{TriggerKey::Kind::keyCode, std::nullopt, 36, "Return"}));
 }
 
@@ -91,7 +93,7 @@ TEST_F(HotkeySettingsWindowTest,
   view->onRecord();
   view->onReset();
   EXPECT_FALSE(view->capture);
-  EXPECT_EQ(TriggerKey::load(preferences), TriggerKey::defaultKey());
+  EXPECT_EQ(TriggerKeyPreferences::load(preferences), TriggerKey::defaultKey());
   EXPECT_EQ(calls.back(), "changed to Control");
   view->onRecord();
   calls.clear();
@@ -102,7 +104,7 @@ TEST_F(HotkeySettingsWindowTest,
 
 TEST_F(HotkeySettingsWindowTest, ReopeningShowsTheSavedKeyAndTheInstructionAgain) {
   view->onRecord();
-  view->send(flagsChanged(61, 0x80000));
+  view->send(flagsChanged(61, modifiers::kOption));
   view->onDone();
   window->reload();
   EXPECT_EQ(view->currentKey, "Right Option");

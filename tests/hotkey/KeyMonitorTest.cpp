@@ -3,13 +3,16 @@
 #include "fakes/FakeEventTap.h"
 #include "fakes/FakeMainQueue.h"
 #include "hotkey/KeyMonitor.h"
+#include "values/ModifierFlags.h"
 
 namespace vellotype {
 namespace {
 
 using Type = KeyEvent::Type;
 
-constexpr std::uint64_t kControl = 0x40000, kShift = 0x20000, kOption = 0x80000;
+using modifiers::kControl;
+using modifiers::kOption;
+using modifiers::kShift;
 const TriggerKey kEitherControl{TriggerKey::Kind::modifier, TriggerKey::Modifier::control, 0,
                                 "Control"};
 const TriggerKey kRightOption{TriggerKey::Kind::modifier, TriggerKey::Modifier::option, 61,

@@ -10,11 +10,11 @@
 #include "ClipboardTestData.h"
 #include "RawSelectionOwner.h"
 #include "insertion/TextInjector.h"
-#include "platform/none/NoInputSources.h"
+#include "platform/inputsources/none/NoInputSources.h"
+#include "platform/keyboard/x11/X11EventTap.h"
+#include "platform/keyboard/x11/X11KeyboardEvents.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtPasteboard.h"
-#include "platform/x11/X11EventTap.h"
-#include "platform/x11/X11KeyboardEvents.h"
 
 namespace vellotype::testing {
 namespace {

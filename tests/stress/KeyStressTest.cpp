@@ -25,7 +25,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "fakes/ThreadSafeFakeMainQueue.h"
 #include "hotkey/KeyMonitor.h"
-#include "platform/x11/X11EventTap.h"
+#include "platform/keyboard/x11/X11EventTap.h"
 
 namespace vellotype::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/wayland/VirtualKeyboardEvents.h"
+#include "platform/keyboard/wayland/VirtualKeyboardEvents.h"
 
 int main() {
   std::string error;

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "platform/Color.h"
+#include "values/Color.h"
 
 namespace vellotype {
 namespace {

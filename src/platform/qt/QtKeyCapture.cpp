@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "hotkey/TriggerKey.h"
-#include "platform/x11/KeyCodeTable.h"
+#include "platform/keyboard/KeyCodeTable.h"
+#include "values/TriggerKey.h"
 
 namespace vellotype {
 namespace {

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "hotkey/KeyEvent.h"
+#include "values/KeyEvent.h"
 
 namespace vellotype {
 

@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "platform/Color.h"
+#include "values/Color.h"
 
 namespace vellotype {
 namespace {

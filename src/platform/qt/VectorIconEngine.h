@@ -5,7 +5,7 @@
 #include <QColor>
 #include <QIconEngine>
 
-#include "visual/VectorImage.h"
+#include "values/VectorImage.h"
 
 namespace vellotype {
 

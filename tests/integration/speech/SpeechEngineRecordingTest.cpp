@@ -11,7 +11,7 @@
 #include "SynthesizedSpeech.h"
 #include "TestMainQueue.h"
 #include "platform/pulse/PulseAudioEngine.h"
-#include "platform/sphinx/SphinxSpeechRecognition.h"
+#include "platform/recognition/sphinx/SphinxSpeechRecognition.h"
 #include "speech/SpeechEngine.h"
 
 namespace vellotype {

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "ClientOutput.h"
-#include "platform/wayland/VirtualKeyboardEvents.h"
+#include "platform/keyboard/wayland/VirtualKeyboardEvents.h"
 
 namespace vellotype::testing {
 

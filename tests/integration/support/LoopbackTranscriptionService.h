@@ -13,8 +13,8 @@
 
 #include "LoopbackServer.h"
 #include "platform/pulse/WavFile.h"
-#include "platform/sphinx/SphinxDecoder.h"
-#include "platform/sphinx/SphinxModelFinder.h"
+#include "platform/recognition/sphinx/SphinxDecoder.h"
+#include "platform/recognition/sphinx/SphinxModelFinder.h"
 #include "text/TranscriptFormatter.h"
 
 namespace vellotype::testing {

@@ -15,7 +15,7 @@
 #include "platform/PreferenceKeys.h"
 #include "platform/curl/CurlHttpSession.h"
 #include "platform/recognition/BufferedRecognitionRequest.h"
-#include "platform/transcription/ServiceSpeechRecognizer.h"
+#include "platform/recognition/service/ServiceSpeechRecognizer.h"
 #include "transcription/PcmWav.h"
 #include "transcription/RecordingRetry.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/fcitx/Fcitx5InputSources.h"
-#include "platform/ibus/IBusInputSources.h"
 #include "platform/inputsources/LatinLayouts.h"
+#include "platform/inputsources/fcitx/Fcitx5InputSources.h"
+#include "platform/inputsources/ibus/IBusInputSources.h"
 
 namespace vellotype {
 namespace {
