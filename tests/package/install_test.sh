@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with apt into a clean Debian 12 root made by
+# debootstrap, and starts `vellotype` there on a virtual desktop: its tray icon must dock, and
+# with US English chosen it must find the speech model it depends on (no alert). This catches a
+# Depends line that lacks something the program needs, and files installed where it does not
+# look for them.
+#
+# Arguments: the source tree, and a work folder (the package and the root go there). The
+# debootstrapped root and apt's downloads are kept in $VELLOTYPE_DEBOOTSTRAP_CACHE (default
+# ~/.cache/vellotype-debootstrap), so that only the first run downloads a system.
+set -euo pipefail
+source_dir=$(realpath "$1")
+work=$(realpath -m "$2")
+cache=${VELLOTYPE_DEBOOTSTRAP_CACHE:-$HOME/.cache/vellotype-debootstrap}
+skip=77
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "SKIP: debootstrap, chroot and mount need root"
+  exit "$skip"
+fi
+
+source "$source_dir/tests/integration/support/desktop.sh"
+root="$work/root"
+fail() {
+  echo "FAIL: $*"
+  cat "$desktop_work/vellotype.log" 2>/dev/null || true
+  exit 1
+}
+phase() { printf 'package test: %-40s %3d s\n' "$1" "$SECONDS"; }
+
+# Everything mounted inside the root goes before the root does: a bind-mounted /dev or cache
+# under it would otherwise be emptied by rm -rf.
+mounts_under_root() { awk -v r="$root/" 'index($5 "/", r) == 1 { print $5 }' /proc/self/mountinfo; }
+unmount_root() {
+  local m
+  for m in $(mounts_under_root | sort -r); do umount -l "$m" || true; done
+}
+remove_root() {
+  unmount_root
+  if [ -n "$(mounts_under_root)" ]; then
+    echo "package test: $root still has mounts; not removing it" >&2
+    return 1
+  fi
+  rm -rf --one-file-system "$root"
+}
+cleanup() {
+  stop_desktop
+  remove_root || true
+}
+trap cleanup EXIT
+
+# The package, as a user builds it.
+mkdir -p "$work"
+rm -f "$work"/vellotype_*.deb
+deb=$("$source_dir/scripts/package" "$work" | tail -n 1)
+phase "package built: $(basename "$deb")"
+
+# The Debian 12 mirror this machine uses (main, with updates and security), else Debian's own.
+mapfile -t suites < <(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' \
+  'Identifier: Packages' 'Component: main' 2>/dev/null |
+  awk '$2 ~ /^bookworm(-updates|-security)?$/' | sort -u)
+mirror=$(printf '%s\n' "${suites[@]}" | awk '$2 == "bookworm" { print $1; exit }')
+if [ -z "$mirror" ]; then
+  mirror=http://deb.debian.org/debian/
+  suites=("$mirror bookworm" "$mirror bookworm-updates" "http://deb.debian.org/debian-security/ bookworm-security")
+fi
+
+# A clean root, made once and kept as a tarball; one test at a time changes the cache.
+mkdir -p "$cache/debs" "$cache/archives/partial" "$cache/lists/partial"
+exec {cache_lock}>"$cache/lock"
+flock "$cache_lock"
+base="$cache/bookworm-minbase.tar"
+if [ ! -f "$base" ]; then
+  fresh="$cache/fresh-root"
+  rm -rf --one-file-system "$fresh"
+  debootstrap --variant=minbase --cache-dir="$cache/debs" bookworm "$fresh" "$mirror" \
+    >"$work/debootstrap.log" 2>&1 || { tail -20 "$work/debootstrap.log"; fail "debootstrap failed"; }
+  printf 'deb %s %s main\n' "${suites[@]}" | awk '{ print $1, $2, $3, $4 }' \
+    >"$fresh/etc/apt/sources.list"
+  rm -rf "$fresh"/var/cache/apt/archives/*.deb "$fresh"/var/lib/apt/lists/*
+  tar -C "$fresh" -cf "$base.partial" . && mv "$base.partial" "$base"
+  rm -rf --one-file-system "$fresh"
+  phase "debootstrapped a clean root"
+fi
+
+remove_root
+mkdir -p "$root"
+tar -C "$root" -xf "$base"
+phase "unpacked the clean root"
+
+mount -t proc proc "$root/proc"
+mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+# apt's downloads outlive the root, so that a second run fetches nothing.
+mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+mount --bind "$cache/lists" "$root/var/lib/apt/lists"
+cp "$deb" "$root/tmp/"
+
+# As a user installs it, but without Recommends: Depends alone must be enough.
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
+in_root apt-get update -qq >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get update"; }
+in_root DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+  -o APT::Keep-Downloaded-Packages=true "/tmp/$(basename "$deb")" >>"$work/apt.log" 2>&1 ||
+  { tail -30 "$work/apt.log"; fail "apt-get could not install the package"; }
+phase "installed the package with apt"
+in_root command -v vellotype >/dev/null || fail "vellotype is not on PATH"
+
+# The desktop and the sound server run outside; the root sees their sockets and the throwaway
+# home at the same paths.
+start_display
+start_sound_server
+set_preferences "selectedLocaleCode=en-US"
+start_tray
+mkdir -p "$root/tmp/.X11-unix" "$root$desktop_work"
+mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+mount --bind "$desktop_work" "$root$desktop_work"
+
+# The program with only what a desktop session gives it, nothing from this machine's
+# environment.
+cat >"$work/vellotype-in-root" <<LAUNCHER
+#!/usr/bin/env bash
+exec chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 \\
+  HOME="\$HOME" XDG_CONFIG_HOME="\$XDG_CONFIG_HOME" XDG_STATE_HOME="\$XDG_STATE_HOME" \\
+  XDG_DATA_HOME="\$XDG_DATA_HOME" XDG_RUNTIME_DIR="\$XDG_RUNTIME_DIR" DISPLAY="\$DISPLAY" \\
+  PULSE_SERVER="\$PULSE_SERVER" QT_QPA_PLATFORM="\$QT_QPA_PLATFORM" vellotype
+LAUNCHER
+chmod +x "$work/vellotype-in-root"
+start_vellotype "$work/vellotype-in-root"
+wait_for 30 icon_docked || fail "the installed program's icon did not dock in the tray"
+phase "the icon docked"
+
+# An alert would say that the US English model is missing or unusable.
+sleep 2
+alert_shown() { vellotype_windows | awk '$1 > 200 { found = 1 } END { exit !found }'; }
+! alert_shown || fail "the installed program showed an alert"
+kill -0 "$vellotype_pid" 2>/dev/null || fail "the installed program ended"
+echo "PASS: the package installs into a clean Debian 12 and its program docks in the tray"
