@@ -23,6 +23,8 @@ source "$source_dir/tests/integration/support/desktop.sh"
 root="$work/root"
 fail() {
   echo "FAIL: $*"
+  # What the screen showed, an alert's text for instance.
+  [ -z "${DISPLAY:-}" ] || import -window root "$work/screen.png" 2>/dev/null || true
   cat "$desktop_work/vellotype.log" 2>/dev/null || true
   exit 1
 }
@@ -75,7 +77,7 @@ if [ ! -f "$base" ]; then
   rm -rf --one-file-system "$fresh"
   debootstrap --variant=minbase --cache-dir="$cache/debs" bookworm "$fresh" "$mirror" \
     >"$work/debootstrap.log" 2>&1 || { tail -20 "$work/debootstrap.log"; fail "debootstrap failed"; }
-  printf 'deb %s %s main\n' "${suites[@]}" | awk '{ print $1, $2, $3, $4 }' \
+  printf '%s\n' "${suites[@]}" | awk '{ print "deb", $1, $2, "main" }' \
     >"$fresh/etc/apt/sources.list"
   rm -rf "$fresh"/var/cache/apt/archives/*.deb "$fresh"/var/lib/apt/lists/*
   tar -C "$fresh" -cf "$base.partial" . && mv "$base.partial" "$base"
@@ -103,7 +105,7 @@ in_root DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommend
   -o APT::Keep-Downloaded-Packages=true "/tmp/$(basename "$deb")" >>"$work/apt.log" 2>&1 ||
   { tail -30 "$work/apt.log"; fail "apt-get could not install the package"; }
 phase "installed the package with apt"
-in_root command -v vellotype >/dev/null || fail "vellotype is not on PATH"
+in_root sh -c 'command -v vellotype' >/dev/null || fail "vellotype is not on PATH"
 
 # The desktop and the sound server run outside; the root sees their sockets and the throwaway
 # home at the same paths.
@@ -126,12 +128,32 @@ exec chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF
 LAUNCHER
 chmod +x "$work/vellotype-in-root"
 start_vellotype "$work/vellotype-in-root"
-wait_for 30 icon_docked || fail "the installed program's icon did not dock in the tray"
+# A program that cannot start (a library missing) ends at once: no need to wait for the icon.
+docked_or_ended() { icon_docked || ! kill -0 "$vellotype_pid" 2>/dev/null; }
+wait_for 30 docked_or_ended
+kill -0 "$vellotype_pid" 2>/dev/null || fail "the installed program ended"
+icon_docked || fail "the installed program's icon did not dock in the tray"
 phase "the icon docked"
+[ "$(readlink "/proc/$vellotype_pid/root")" = "$root" ] || fail "the program did not run in the root"
 
 # An alert would say that the US English model is missing or unusable.
 sleep 2
 alert_shown() { vellotype_windows | awk '$1 > 200 { found = 1 } END { exit !found }'; }
 ! alert_shown || fail "the installed program showed an alert"
 kill -0 "$vellotype_pid" 2>/dev/null || fail "the installed program ended"
-echo "PASS: the package installs into a clean Debian 12 and its program docks in the tray"
+# Holding the hotkey plays "Tink", read from the installed sounds: the sound server then holds
+# it as a sample.
+xdotool keydown Control_L
+listening() { xwininfo -name "Vellotype capsule" 2>/dev/null | grep -q IsViewable; }
+wait_for 5 listening || { xdotool keyup Control_L; fail "holding Control showed no capsule"; }
+sleep 1
+xdotool keyup Control_L
+tink_uploaded() { pactl list samples short | grep -q vellotype-Tink; }
+wait_for 5 tink_uploaded || fail "no feedback sound: the installed sounds were not found"
+# The US English model is loaded at start, once the installed model checker has read it; loaded,
+# it takes some 100 MB (the program alone, about 40).
+rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$vellotype_pid/status")
+[ "$rss" -ge 90000 ] ||
+  fail "the speech model was not loaded ($((rss / 1024)) MB resident): is the model checker installed?"
+echo "PASS: the package installs into a clean Debian 12; its program docks in the tray, plays its"
+echo "sounds and loads the speech model"
