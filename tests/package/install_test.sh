@@ -32,7 +32,7 @@ phase() { printf 'package test: %-40s %3d s\n' "$1" "$SECONDS"; }
 
 # Everything mounted inside the root goes before the root does: a bind-mounted /dev or cache
 # under it would otherwise be emptied by rm -rf.
-mounts_under_root() { awk -v r="$root/" 'index($5 "/", r) == 1 { print $5 }' /proc/self/mountinfo; }
+mounts_under_root() { awk -v r="$root" '$5 == r || index($5, r "/") == 1 { print $5 }' /proc/self/mountinfo; }
 unmount_root() {
   local m
   for m in $(mounts_under_root | sort -r); do umount -l "$m" || true; done
@@ -53,7 +53,7 @@ trap cleanup EXIT
 
 # The package, as a user builds it.
 mkdir -p "$work"
-rm -f "$work"/vellotype_*.deb
+rm -f "$work"/vellotype_*.deb "$work/screen.png"
 deb=$("$source_dir/scripts/package" "$work" | tail -n 1)
 phase "package built: $(basename "$deb")"
 
@@ -85,8 +85,11 @@ if [ ! -f "$base" ]; then
   phase "debootstrapped a clean root"
 fi
 
+# In memory (some 700 MB): dpkg's many small synced writes are slow on a busy disk, and the
+# whole root goes with one unmount.
 remove_root
 mkdir -p "$root"
+mount -t tmpfs -o size=4g,mode=755 tmpfs "$root"
 tar -C "$root" -xf "$base"
 phase "unpacked the clean root"
 
@@ -105,7 +108,15 @@ in_root DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommend
   -o APT::Keep-Downloaded-Packages=true "/tmp/$(basename "$deb")" >>"$work/apt.log" 2>&1 ||
   { tail -30 "$work/apt.log"; fail "apt-get could not install the package"; }
 phase "installed the package with apt"
-in_root sh -c 'command -v vellotype' >/dev/null || fail "vellotype is not on PATH"
+# The menu entry starts the program by its Exec line and shows the icon it names.
+entry="$root/usr/share/applications/vellotype.desktop"
+[ -f "$entry" ] || fail "no menu entry installed"
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+icon=$(sed -n 's/^Icon=//p' "$entry")
+in_root sh -c "command -v ${exec_line%% *}" >/dev/null ||
+  fail "the menu entry's Exec=$exec_line is not a program on PATH"
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] ||
+  fail "the menu entry's Icon=$icon is not an installed icon"
 
 # The desktop and the sound server run outside; the root sees their sockets and the throwaway
 # home at the same paths.
@@ -117,14 +128,14 @@ mkdir -p "$root/tmp/.X11-unix" "$root$desktop_work"
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 mount --bind "$desktop_work" "$root$desktop_work"
 
-# The program with only what a desktop session gives it, nothing from this machine's
-# environment.
+# The program as the menu entry starts it, with only what a desktop session gives it, nothing
+# from this machine's environment.
 cat >"$work/vellotype-in-root" <<LAUNCHER
 #!/usr/bin/env bash
 exec chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 \\
   HOME="\$HOME" XDG_CONFIG_HOME="\$XDG_CONFIG_HOME" XDG_STATE_HOME="\$XDG_STATE_HOME" \\
   XDG_DATA_HOME="\$XDG_DATA_HOME" XDG_RUNTIME_DIR="\$XDG_RUNTIME_DIR" DISPLAY="\$DISPLAY" \\
-  PULSE_SERVER="\$PULSE_SERVER" QT_QPA_PLATFORM="\$QT_QPA_PLATFORM" vellotype
+  PULSE_SERVER="\$PULSE_SERVER" QT_QPA_PLATFORM="\$QT_QPA_PLATFORM" $exec_line
 LAUNCHER
 chmod +x "$work/vellotype-in-root"
 start_vellotype "$work/vellotype-in-root"
