@@ -1,3 +1,6 @@
+// The application's start: launch order, permissions, the key monitor, start-up notices, the
+// windows it makes on demand, and quitting.
+
 #include "app/AppDelegate.h"
 
 #include "platform/PreferenceKeys.h"

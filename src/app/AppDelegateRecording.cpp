@@ -1,3 +1,6 @@
+// The recording controller: each utterance from key-down through recognition, refinement and
+// the paste, with its feedback and failures.
+
 #include <algorithm>
 #include <string_view>
 #include <utility>

@@ -1,3 +1,5 @@
+// The tray icon and its menu: building them, and what each menu command does.
+
 #include <array>
 #include <string_view>
 
