@@ -1,6 +1,7 @@
 #pragma once
 // The application object wired to fakes on virtual time. Unless told otherwise it has been
-// launched, as it is by the time the user presses a key.
+// launched, as it is by the time the user presses a key. On a ThreadSafeFakeMainQueue, real
+// components that work on other threads can stand in for some of the fakes.
 
 #include "app/AppDelegate.h"
 #include "fakes/CallLog.h"
@@ -19,23 +20,31 @@
 #include "fakes/FakeSystemLog.h"
 #include "fakes/FakeTextInjector.h"
 #include "fakes/FakeWorkspace.h"
+#include "fakes/ThreadSafeFakeMainQueue.h"
 #include "platform/PreferenceKeys.h"
 
 namespace vellotype {
 
-struct AppHarness {
+inline const FakeMainQueue& clockOf(const FakeMainQueue& queue) { return queue; }
+inline const FakeMainQueue& clockOf(const ThreadSafeFakeMainQueue& queue) { return queue.clock(); }
+
+template <class Queue = FakeMainQueue>
+struct BasicAppHarness {
   static constexpr const char* kHelpURL = "file:///usr/share/doc/vellotype/README.html#keyboard";
 
-  explicit AppHarness(bool launched = true) {
+  // `replace` runs before the application is made, to set usedKeyMonitor or usedRefiner.
+  explicit BasicAppHarness(bool launched = true,
+                           const std::function<void(BasicAppHarness&)>& replace = {}) {
+    if (replace) replace(*this);
     app = std::make_shared<AppDelegate>(
         AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
                               workspace, kHelpURL, [this] { return keyboardLimitation; },
                               [this] { return boundHotkeyName; }},
         AppDelegate::Components{
-            .keyMonitor = keyMonitor,
+            .keyMonitor = usedKeyMonitor,
             .speechEngine = speech,
             .textInjector = injector,
-            .refiner = refiner,
+            .refiner = *usedRefiner,
             .recordingRetry = retry,
             .makeOverlayPanel =
                 [this] { return overlay = std::make_shared<FakeOverlayPanel>(log); },
@@ -78,8 +87,8 @@ struct AppHarness {
     return *found;
   }
 
-  FakeMainQueue queue;
-  CallLog log{queue};
+  Queue queue;
+  CallLog log{clockOf(queue)};
   FakePreferences preferences;
   FakeSounds sounds{log};
   FakeAlerts alerts{log};
@@ -92,6 +101,8 @@ struct AppHarness {
   std::shared_ptr<FakeKeyMonitor> keyMonitor = std::make_shared<FakeKeyMonitor>(log);
   std::shared_ptr<FakeSpeechEngine> speech = std::make_shared<FakeSpeechEngine>(log);
   std::shared_ptr<FakeTextInjector> injector = std::make_shared<FakeTextInjector>(log);
+  std::shared_ptr<KeyMonitorInterface> usedKeyMonitor = keyMonitor;
+  RefinerInterface* usedRefiner = &refiner;
   std::shared_ptr<FakeOverlayPanel> overlay;
   std::shared_ptr<FakeHotkeySettingsWindow> hotkeyWindow;
   std::shared_ptr<FakeSpeechServiceSettingsWindow> speechServiceWindow;
@@ -100,5 +111,7 @@ struct AppHarness {
   std::optional<std::string> boundHotkeyName;
   std::shared_ptr<AppDelegate> app;
 };
+
+using AppHarness = BasicAppHarness<>;
 
 }  // namespace vellotype

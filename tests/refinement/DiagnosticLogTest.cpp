@@ -25,8 +25,7 @@ mode_t modeOf(const std::filesystem::path& path) {
 }
 
 TEST(DiagnosticLog, AppendsTimestampedLinesToAPrivateFileInPrivateFoldersOrLosesThemQuietly) {
-  const auto root =
-      std::filesystem::temp_directory_path() / ("vellotype-log-" + std::to_string(getpid()));
+  TemporaryFolder root;
   const auto file = root / "state" / "deeper" / "Vellotype.log";
   DiagnosticLog log(file);
   log.logToFile("first");
@@ -43,7 +42,6 @@ TEST(DiagnosticLog, AppendsTimestampedLinesToAPrivateFileInPrivateFoldersOrLoses
   std::ofstream(root / "blocked") << "not a folder";
   DiagnosticLog(root / "blocked" / "Vellotype.log").logToFile("lost");
   EXPECT_EQ(read(root / "blocked"), "not a folder");
-  std::filesystem::remove_all(root);
 }
 
 TEST(DiagnosticLogOnlyWritesARegularFile, ALinkIsNotFollowed) {

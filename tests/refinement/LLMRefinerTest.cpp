@@ -8,6 +8,7 @@
 #include "fakes/FakeHttpSession.h"
 #include "fakes/FakeMainQueue.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/TemporaryFolder.h"
 #include "platform/PreferenceKeys.h"
 #include "refinement/LLMRefiner.h"
 
@@ -23,7 +24,6 @@ class LLMRefinerTest : public ::testing::Test {
     preferences.setBool(prefs::kLLMEnabled, true);
     preferences.setString(prefs::kLLMAPIKey, "sk-secret");
   }
-  ~LLMRefinerTest() override { std::filesystem::remove_all(folder); }
 
   // Every result refine() handed to its completion, and whether it did so inside the call.
   std::pair<std::vector<RefineResult>, bool> run(const std::string& text, bool force = false,
@@ -46,8 +46,7 @@ class LLMRefinerTest : public ::testing::Test {
     return lines;
   }
 
-  std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("vellotype-refiner-" + std::to_string(getpid()));
+  TemporaryFolder folder;
   FakeMainQueue queue;
   FakePreferences preferences;
   FakeHttpSession session;

@@ -8,22 +8,7 @@
 
 #include "UserDesk.h"
 #include "XvfbServer.h"
-#include "app/AppDelegate.h"
-#include "fakes/FakeAlerts.h"
-#include "fakes/FakeApplication.h"
-#include "fakes/FakeHotkeySettingsWindow.h"
-#include "fakes/FakeOverlayPanel.h"
-#include "fakes/FakePreferences.h"
-#include "fakes/FakeRecordingRetry.h"
-#include "fakes/FakeRefiner.h"
-#include "fakes/FakeSettingsWindow.h"
-#include "fakes/FakeSounds.h"
-#include "fakes/FakeSpeechEngine.h"
-#include "fakes/FakeStatusBar.h"
-#include "fakes/FakeSystemLog.h"
-#include "fakes/FakeTextInjector.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ThreadSafeFakeMainQueue.h"
+#include "app/AppHarness.h"
 #include "hotkey/KeyMonitor.h"
 #include "platform/keyboard/x11/X11EventTap.h"
 
@@ -40,38 +25,13 @@ TEST(KeyStress, TenThousandPressesWhileTheMainThreadIsBusyLeaveNothingStuckOrOpe
   UserDesk desk(xvfb.display());
   ASSERT_TRUE(desk.ready);
 
-  ThreadSafeFakeMainQueue queue;
-  CallLog calls{queue.clock()};
-  FakePreferences preferences;
-  FakeSounds sounds{calls};
-  FakeAlerts alerts{calls};
-  FakeSystemLog systemLog{calls};
-  FakeStatusBar statusBar{calls};
-  FakeApplication application{calls};
-  FakeWorkspace workspace{calls};
-  FakeRefiner refiner{calls, queue};
-  FakeRecordingRetry retry{calls, queue};
-  auto speech = std::make_shared<FakeSpeechEngine>(calls);
   X11EventTap tap(xvfb.display());
-  auto monitor = std::make_shared<KeyMonitor>(tap, queue, TriggerKey::defaultKey());
-  auto app = std::make_shared<AppDelegate>(
-      AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
-                            workspace, "file:///help"},
-      AppDelegate::Components{
-          .keyMonitor = monitor,
-          .speechEngine = speech,
-          .textInjector = std::make_shared<FakeTextInjector>(calls),
-          .refiner = refiner,
-          .recordingRetry = retry,
-          .makeOverlayPanel = [&] { return std::make_shared<FakeOverlayPanel>(calls); },
-          .makeHotkeySettingsWindow =
-              [&] { return std::make_shared<FakeHotkeySettingsWindow>(calls); },
-          .makeSettingsWindow = [&] { return std::make_shared<FakeSettingsWindow>(calls); },
-          .makeSpeechServiceSettingsWindow =
-              [&] { return std::make_shared<FakeSpeechServiceSettingsWindow>(calls); },
-      });
-  app->applicationDidFinishLaunching();
-  ASSERT_TRUE(alerts.shown.empty()) << "the key filter did not start";
+  std::shared_ptr<KeyMonitor> monitor;
+  BasicAppHarness<ThreadSafeFakeMainQueue> h(true, [&](auto& harness) {
+    harness.usedKeyMonitor = monitor =
+        std::make_shared<KeyMonitor>(tap, harness.queue, TriggerKey::defaultKey());
+  });
+  ASSERT_TRUE(h.alerts.shown.empty()) << "the key filter did not start";
 
   // The main thread takes in nothing from here until every key has gone through. The keys come
   // in bursts, each waited for: faster than any hand, but not so fast that the X server's own
@@ -97,13 +57,13 @@ TEST(KeyStress, TenThousandPressesWhileTheMainThreadIsBusyLeaveNothingStuckOrOpe
   EXPECT_EQ(desk.of(kC).size(), 2u * chords) << "every shortcut reached the application";
   EXPECT_TRUE(desk.heldKeys().none()) << "a key was left down";
 
-  ASSERT_TRUE(queue.runUntil([&] { return calls.count("speech: start") == kPresses; },
-                             std::chrono::seconds(30)));
-  queue.advanceBy(60);
-  EXPECT_FALSE(app->isRecording());
-  EXPECT_EQ(calls.count("speech: stop") + calls.count("speech: cancel"), std::size_t(kPresses));
-  EXPECT_EQ(calls.count("speech: cancel"), std::size_t(chords));
-  EXPECT_EQ(calls.count("sound: Tink"), 0u) << "nobody held the key alone for a moment";
+  ASSERT_TRUE(h.queue.runUntil([&] { return h.log.count("speech: start") == kPresses; },
+                               std::chrono::seconds(30)));
+  h.queue.advanceBy(60);
+  EXPECT_FALSE(h.app->isRecording());
+  EXPECT_EQ(h.log.count("speech: stop") + h.log.count("speech: cancel"), std::size_t(kPresses));
+  EXPECT_EQ(h.log.count("speech: cancel"), std::size_t(chords));
+  EXPECT_EQ(h.log.count("sound: Tink"), 0u) << "nobody held the key alone for a moment";
   monitor->stop();
 }
 

@@ -5,30 +5,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "LoopbackServer.h"
-#include "app/AppDelegate.h"
-#include "fakes/CallLog.h"
-#include "fakes/FakeAlerts.h"
-#include "fakes/FakeApplication.h"
-#include "fakes/FakeHotkeySettingsWindow.h"
-#include "fakes/FakeKeyMonitor.h"
-#include "fakes/FakeOverlayPanel.h"
-#include "fakes/FakePreferences.h"
-#include "fakes/FakeRecordingRetry.h"
-#include "fakes/FakeSettingsWindow.h"
-#include "fakes/FakeSounds.h"
-#include "fakes/FakeSpeechEngine.h"
-#include "fakes/FakeStatusBar.h"
-#include "fakes/FakeSystemLog.h"
-#include "fakes/FakeTextInjector.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ThreadSafeFakeMainQueue.h"
+#include "app/AppHarness.h"
+#include "fakes/TemporaryFolder.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/curl/CurlHttpSession.h"
 #include "refinement/LLMRefiner.h"
@@ -68,7 +52,6 @@ class RefinementExchangeTest : public ::testing::Test {
     preferences.setString(prefs::kLLMAPIKey, "sk-loop back");
     preferences.setString(prefs::kLLMAPIBaseURL, server.url("/v1"));
   }
-  ~RefinementExchangeTest() override { std::filesystem::remove_all(folder); }
 
   // Runs refine() and then the main queue until the completion has run.
   std::optional<RefineResult> refine(const std::string& text, bool force = false) {
@@ -91,8 +74,7 @@ class RefinementExchangeTest : public ::testing::Test {
     return "Request: " + server.url("/v1/chat/completions") + " model=gpt-4o-mini";
   }
 
-  std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("vellotype-exchange-" + std::to_string(getpid()));
+  TemporaryFolder folder;
   ThreadSafeFakeMainQueue queue;
   FakePreferences preferences;
   DiagnosticLog log{folder / "Vellotype.log"};
@@ -201,26 +183,6 @@ TEST_F(RefinementExchangeTest, CancelEndsAHeldRequestAtOnce) {
   EXPECT_THAT(takeLog(), ElementsAre(requestLine(), "Network error: cancelled"));
 }
 
-TEST_F(RefinementExchangeTest, AReplyStillTricklingAtTheDeadlineFailsInTheTransport) {
-  // A byte every tenth of a second: never idle for long, never done.
-  server.answerWith([](const httplib::Request&, httplib::Response& response) {
-    response.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
-      std::this_thread::sleep_for(100ms);
-      return sink.write(" ", 1);
-    });
-  });
-  LLMRefiner hurried{preferences, session, queue, log, /*totalTimeoutSeconds=*/0.5};
-  std::optional<RefineResult> result;
-  hurried.refine("x", false, [&](const RefineResult& r) { result = r; });
-  ASSERT_TRUE(queue.runUntil([&] { return result.has_value(); }, 5s));
-  const auto* error = std::get_if<RefinerError>(&*result);
-  ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->code(), RefinerError::Code::transport);
-  EXPECT_THAT(error->localizedDescription(), ::testing::StartsWith("Operation timed out after"));
-  EXPECT_THAT(takeLog(),
-              ElementsAre(requestLine(), "Network error: " + error->localizedDescription()));
-}
-
 TEST_F(RefinementExchangeTest, AReplyBeyondEightMebibytesOrARedirectIsRefused) {
   LoopbackServer elsewhere;
   server.answerWith(reply(200, std::string(9 << 20, ' ')));
@@ -237,32 +199,11 @@ TEST_F(RefinementExchangeTest, AReplyBeyondEightMebibytesOrARedirectIsRefused) {
 }
 
 TEST_F(RefinementExchangeTest, TheServersReplyDecidesWhatTheRecordingControllerShowsAndDelivers) {
-  CallLog calls{queue.clock()};
-  FakeSounds sounds{calls};
-  FakeAlerts alerts{calls};
-  FakeSystemLog systemLog{calls};
-  FakeStatusBar statusBar{calls};
-  FakeApplication application{calls};
-  FakeWorkspace workspace{calls};
-  auto speech = std::make_shared<FakeSpeechEngine>(calls);
-  FakeRecordingRetry retry{calls, queue};
-  auto app = std::make_shared<AppDelegate>(
-      AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
-                            workspace, "file:///help"},
-      AppDelegate::Components{
-          .keyMonitor = std::make_shared<FakeKeyMonitor>(calls),
-          .speechEngine = speech,
-          .textInjector = std::make_shared<FakeTextInjector>(calls),
-          .refiner = refiner,
-          .recordingRetry = retry,
-          .makeOverlayPanel = [&] { return std::make_shared<FakeOverlayPanel>(calls); },
-          .makeHotkeySettingsWindow =
-              [&] { return std::make_shared<FakeHotkeySettingsWindow>(calls); },
-          .makeSettingsWindow = [&] { return std::make_shared<FakeSettingsWindow>(calls); },
-          .makeSpeechServiceSettingsWindow =
-              [&] { return std::make_shared<FakeSpeechServiceSettingsWindow>(calls); },
-      });
-  app->applicationDidFinishLaunching();
+  std::optional<LLMRefiner> real;
+  BasicAppHarness<ThreadSafeFakeMainQueue> h(true, [&](auto& harness) {
+    harness.preferences.values = preferences.values;
+    harness.usedRefiner = &real.emplace(harness.preferences, session, harness.queue, log);
+  });
 
   const std::string failed = "Refine failed: Invalid response from LLM API";
   const struct {
@@ -282,15 +223,13 @@ TEST_F(RefinementExchangeTest, TheServersReplyDecidesWhatTheRecordingControllerS
   };
   for (const auto& c : cases) {
     server.answerWith(reply(c.status, c.status == 200 ? completion(c.content) : R"({"error":{}})"));
-    app->triggerDown();
-    speech->onPartialResult("hello world");
-    app->triggerUp();
-    speech->onFinalResult("hello world");
-    const auto mark = calls.size();
-    ASSERT_EQ(calls.calls().back(), "overlay: text Refining...");
-    ASSERT_TRUE(queue.runUntil([&] { return calls.size() > mark; })) << c.content;
-    queue.advanceBy(2);
-    EXPECT_EQ(calls.callsSince(mark), c.calls) << c.content;
+    h.speak("hello world");
+    h.speech->onFinalResult("hello world");
+    const auto mark = h.log.size();
+    ASSERT_EQ(h.log.calls().back(), "overlay: text Refining...");
+    ASSERT_TRUE(h.queue.runUntil([&] { return h.log.size() > mark; })) << c.content;
+    h.queue.advanceBy(2);
+    EXPECT_EQ(h.log.callsSince(mark), c.calls) << c.content;
   }
 }
 

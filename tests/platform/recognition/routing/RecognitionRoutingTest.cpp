@@ -3,12 +3,11 @@
 
 #include <gmock/gmock.h>
 
-#include <filesystem>
-
 #include "fakes/FakeHttpSession.h"
 #include "fakes/FakeMainQueue.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeSpeechRecognition.h"
+#include "fakes/TemporaryFolder.h"
 #include "platform/PreferenceKeys.h"
 #include "platform/recognition/BufferedRecognitionRequest.h"
 #include "platform/recognition/routing/CombinedSpeechRecognizer.h"
@@ -33,8 +32,9 @@ std::string kindOf(const std::shared_ptr<SpeechRecognizer>& recognizer,
 TEST(RecognitionRouting, ALanguageHasItsLocalModelTheServiceBothOrNothingBySetting) {
   FakeMainQueue queue;
   FakeHttpSession http;
-  DiagnosticLog log(std::filesystem::temp_directory_path() / "vellotype-routing-test.log");
-  KeptRecordings kept(std::filesystem::temp_directory_path() / "vellotype-routing-test");
+  TemporaryFolder folder;
+  DiagnosticLog log(folder / "Vellotype.log");
+  KeptRecordings kept(folder / "recordings");
   FakePreferences preferences;
   TranscriptionClient client(preferences, http, queue, log);
   Fake local;
