@@ -14,7 +14,7 @@
 #include <string>
 
 #include "FakePortal.h"
-#include "platform/portal/PortalShortcutTap.h"
+#include "platform/keyboard/portal/PortalShortcutTap.h"
 
 using vellotype::PortalShortcutTap;
 using vellotype::testing::FakePortal;
