@@ -18,6 +18,7 @@
 #include "platform/inputsources/active/ActiveInputSources.h"
 #include "platform/keyboard/session/SessionKeyboard.h"
 #include "platform/posix/PosixSystemLog.h"
+#include "platform/posix/XdgAutostart.h"
 #include "platform/pulse/PulseAudioEngine.h"
 #include "platform/pulse/PulseSounds.h"
 #include "platform/qt/QtAlerts.h"
@@ -96,6 +97,8 @@ int main(int argc, char* argv[]) {
   QtStatusBar statusBar;
   QtApplication desktopApplication;
   QtWorkspace workspace;
+  XdgAutostart loginItems(
+      locate("applications/vellotype.desktop", "assets/vellotype.desktop").toStdString());
   // The hotkey and the paste keystroke by whatever ways this X11 or Wayland session offers.
   // On Wayland the clipboard as clipboard tools reach it, where the compositor allows that: its
   // XWayland bridge may serve only the X11 window that has the focus.
@@ -134,6 +137,7 @@ int main(int argc, char* argv[]) {
           .statusBar = statusBar,
           .application = desktopApplication,
           .workspace = workspace,
+          .loginItems = loginItems,
           .keyboardAccessHelpURL =
               "file://" + readme.toStdString() + "#giving-vellotype-the-keyboard",
           .keyboardLimitation = [&sessionKeyboard] { return sessionKeyboard.limitation(); },

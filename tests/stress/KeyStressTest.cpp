@@ -12,6 +12,7 @@
 #include "fakes/FakeAlerts.h"
 #include "fakes/FakeApplication.h"
 #include "fakes/FakeHotkeySettingsWindow.h"
+#include "fakes/FakeLoginItems.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeRecordingRetry.h"
@@ -49,6 +50,7 @@ TEST(KeyStress, TenThousandPressesWhileTheMainThreadIsBusyLeaveNothingStuckOrOpe
   FakeStatusBar statusBar{calls};
   FakeApplication application{calls};
   FakeWorkspace workspace{calls};
+  FakeLoginItems loginItems{calls};
   FakeRefiner refiner{calls, queue};
   FakeRecordingRetry retry{calls, queue};
   auto speech = std::make_shared<FakeSpeechEngine>(calls);
@@ -56,7 +58,7 @@ TEST(KeyStress, TenThousandPressesWhileTheMainThreadIsBusyLeaveNothingStuckOrOpe
   auto monitor = std::make_shared<KeyMonitor>(tap, queue, TriggerKey::defaultKey());
   auto app = std::make_shared<AppDelegate>(
       AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
-                            workspace, "file:///help"},
+                            workspace, loginItems, "file:///help"},
       AppDelegate::Components{
           .keyMonitor = monitor,
           .speechEngine = speech,

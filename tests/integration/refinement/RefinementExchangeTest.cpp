@@ -18,6 +18,7 @@
 #include "fakes/FakeApplication.h"
 #include "fakes/FakeHotkeySettingsWindow.h"
 #include "fakes/FakeKeyMonitor.h"
+#include "fakes/FakeLoginItems.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeRecordingRetry.h"
@@ -244,11 +245,12 @@ TEST_F(RefinementExchangeTest, TheServersReplyDecidesWhatTheRecordingControllerS
   FakeStatusBar statusBar{calls};
   FakeApplication application{calls};
   FakeWorkspace workspace{calls};
+  FakeLoginItems loginItems{calls};
   auto speech = std::make_shared<FakeSpeechEngine>(calls);
   FakeRecordingRetry retry{calls, queue};
   auto app = std::make_shared<AppDelegate>(
       AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
-                            workspace, "file:///help"},
+                            workspace, loginItems, "file:///help"},
       AppDelegate::Components{
           .keyMonitor = std::make_shared<FakeKeyMonitor>(calls),
           .speechEngine = speech,
