@@ -1,6 +1,5 @@
 #include "platform/posix/XdgAutostart.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -171,14 +170,14 @@ std::optional<std::string> XdgAutostart::write() const {
   auto temporary = autostartEntry_.string() + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return folder.string() + " cannot be written to" + reason();
-  bool written = writeAll(fd, entryText()) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  const bool written = writeAll(fd, entryText()) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
   auto problem = reason();
-  if (::close(fd) != 0 && written) {
-    written = false;
+  const bool closed = ::close(fd) == 0;
+  if (written && !closed) problem = reason();
+  if (written && closed) {
+    if (::rename(temporary.c_str(), autostartEntry_.c_str()) == 0) return std::nullopt;
     problem = reason();
   }
-  if (written && ::rename(temporary.c_str(), autostartEntry_.c_str()) == 0) return std::nullopt;
-  if (written) problem = reason();
   ::unlink(temporary.c_str());
   return autostartEntry_.string() + " cannot be written" + problem;
 }
