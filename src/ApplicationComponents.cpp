@@ -50,6 +50,7 @@ AppDelegate::Services ApplicationComponents::services(DesktopPlatform& platform)
       .statusBar = platform.statusBar,
       .application = platform.application,
       .workspace = platform.workspace,
+      .loginItems = platform.loginItems,
       .keyboardAccessHelpURL = "file://" + readme.toStdString() + "#giving-vellotype-the-keyboard",
       .keyboardLimitation = [&keyboard] { return keyboard.limitation(); },
       .boundHotkeyName = [&keyboard] { return keyboard.boundHotkeyName(); },

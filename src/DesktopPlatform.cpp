@@ -18,6 +18,8 @@ std::unique_ptr<DataControlPasteboard> dataControlOnWayland(const QtWorkspace& w
 
 DesktopPlatform::DesktopPlatform()
     : sounds(locate("vellotype/sounds", "assets/sounds").toStdString()),
+      loginItems(
+          locate("applications/vellotype.desktop", "assets/vellotype.desktop").toStdString()),
       dataControl(dataControlOnWayland(workspace)),
       keyboard(workspace.isWaylandSession(), preferences, mainQueue,
                [this] { return dataControl || x11Pasteboard.textWasOffered(); }),

@@ -11,6 +11,7 @@
 #include "platform/inputsources/active/ActiveInputSources.h"
 #include "platform/keyboard/session/SessionKeyboard.h"
 #include "platform/posix/PosixSystemLog.h"
+#include "platform/posix/XdgAutostart.h"
 #include "platform/pulse/PulseAudioEngine.h"
 #include "platform/pulse/PulseSounds.h"
 #include "platform/qt/QtAlerts.h"
@@ -49,6 +50,7 @@ struct DesktopPlatform {
   QtStatusBar statusBar;
   QtApplication application;
   QtWorkspace workspace;
+  XdgAutostart loginItems;
   QtAlerts alerts;
   QtPasteboard x11Pasteboard;
   std::unique_ptr<DataControlPasteboard> dataControl;

@@ -17,6 +17,7 @@
 #include "insertion/TextInjectorInterface.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
+#include "platform/LoginItems.h"
 #include "platform/MainQueue.h"
 #include "platform/OneShotTimer.h"
 #include "platform/Preferences.h"
@@ -45,6 +46,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
     StatusBar& statusBar;
     Application& application;
     Workspace& workspace;
+    LoginItems& loginItems;
     // Where the user learns how to give the program access to the keyboard.
     std::string keyboardAccessHelpURL;
     // On Wayland: what of the keyboard the program reaches in X11 applications alone, and how to
@@ -89,7 +91,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   // The menu's commands.
   void updateHotkeyMenuItemTitle();
+  void updateStartAtLoginMenuItem();
   void toggleEnabled();
+  void toggleStartAtLogin();
   void openHotkeySettings();
   void changeLanguage(MenuItem& sender);
   void toggleLLM();
@@ -163,6 +167,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   std::shared_ptr<StatusItem> statusItem_;
   std::shared_ptr<MenuItem> enableMenuItem_;
+  std::shared_ptr<MenuItem> startAtLoginMenuItem_;
   std::shared_ptr<MenuItem> hotkeyMenuItem_;
   std::shared_ptr<MenuItem> llmMenuItem_;
   std::vector<std::shared_ptr<MenuItem>> languageItems_;

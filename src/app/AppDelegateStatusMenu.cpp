@@ -36,6 +36,10 @@ void AppDelegate::setupStatusBar() {
   enableMenuItem_ = std::make_shared<MenuItem>("Enabled", menuAction(&AppDelegate::toggleEnabled));
   enableMenuItem_->setState(MenuItem::State::on);
   menu->addItem(enableMenuItem_);
+  startAtLoginMenuItem_ =
+      std::make_shared<MenuItem>("Start at Login", menuAction(&AppDelegate::toggleStartAtLogin));
+  updateStartAtLoginMenuItem();
+  menu->addItem(startAtLoginMenuItem_);
   hotkeyMenuItem_ = std::make_shared<MenuItem>("", menuAction(&AppDelegate::openHotkeySettings));
   updateHotkeyMenuItemTitle();
   menu->addItem(hotkeyMenuItem_);
@@ -67,6 +71,8 @@ void AppDelegate::setupStatusBar() {
 
   menu->addSeparator();
   menu->addItem("Quit Vellotype", menuAction(&AppDelegate::quit), "q");
+  // The user may add or remove the autostart entry by hand between two looks at the menu.
+  menu->onWillOpen = weakly(&AppDelegate::updateStartAtLoginMenuItem);
   statusItem_->setMenu(std::move(menu));
 }
 
@@ -96,6 +102,25 @@ void AppDelegate::toggleEnabled() {
   }
   components_.keyMonitor->stop();
   abandonRecording();
+}
+
+void AppDelegate::updateStartAtLoginMenuItem() {
+  if (startAtLoginMenuItem_) {
+    startAtLoginMenuItem_->setState(stateFor(services_.loginItems.isEnabled()));
+  }
+}
+
+void AppDelegate::toggleStartAtLogin() {
+  // The change the user asked for is the opposite of the mark they saw.
+  const bool wanted = startAtLoginMenuItem_ ? startAtLoginMenuItem_->state() == MenuItem::State::off
+                                            : !services_.loginItems.isEnabled();
+  const auto problem = services_.loginItems.setEnabled(wanted);
+  // Marked as things now are, whether the change was made or not.
+  updateStartAtLoginMenuItem();
+  if (problem) {
+    showAlert("Start at Login Unchanged",
+              "Vellotype could not change its start at login: " + *problem + ".");
+  }
 }
 
 void AppDelegate::openHotkeySettings() {

@@ -2,6 +2,7 @@
 // A menu as data: a title and its items in order, shown by the platform's menu views.
 // Main thread only; shared by whoever shows it.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ class Menu {
         std::make_shared<MenuItem>(std::move(title), std::move(action), std::move(keyEquivalent)));
   }
   void addSeparator() { addItem(MenuItem::separator()); }
+
+  // Called just before the menu is shown, to bring items that mirror something outside the
+  // program up to date.
+  std::function<void()> onWillOpen;
 
  private:
   std::string title_;

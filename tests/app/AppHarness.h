@@ -9,6 +9,7 @@
 #include "fakes/FakeApplication.h"
 #include "fakes/FakeHotkeySettingsWindow.h"
 #include "fakes/FakeKeyMonitor.h"
+#include "fakes/FakeLoginItems.h"
 #include "fakes/FakeOverlayPanel.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeRecordingRetry.h"
@@ -38,7 +39,8 @@ struct BasicAppHarness {
     if (replace) replace(*this);
     app = std::make_shared<AppDelegate>(
         AppDelegate::Services{queue, preferences, sounds, alerts, systemLog, statusBar, application,
-                              workspace, kHelpURL, [this] { return keyboardLimitation; },
+                              workspace, loginItems, kHelpURL,
+                              [this] { return keyboardLimitation; },
                               [this] { return boundHotkeyName; }},
         AppDelegate::Components{
             .keyMonitor = usedKeyMonitor,
@@ -96,6 +98,7 @@ struct BasicAppHarness {
   FakeStatusBar statusBar{log};
   FakeApplication application{log};
   FakeWorkspace workspace{log};
+  FakeLoginItems loginItems{log};
   FakeRefiner refiner{log, queue};
   FakeRecordingRetry retry{log, queue};
   std::shared_ptr<FakeKeyMonitor> keyMonitor = std::make_shared<FakeKeyMonitor>(log);

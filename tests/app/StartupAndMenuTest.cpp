@@ -27,8 +27,8 @@ TEST(Startup, FirstLaunchRunsInOrderAndShowsTheDefaults) {
                           "speech: requestPermissions", "keyMonitor: start"));
   const auto& menu = *h.statusBar.menu;
   EXPECT_THAT(titles(menu),
-              ElementsAre("Enabled", "Hotkey: Control...", "Retry Last Recording", "---",
-                          "Language", "LLM Refinement", "---", "Quit Vellotype"));
+              ElementsAre("Enabled", "Start at Login", "Hotkey: Control...", "Retry Last Recording",
+                          "---", "Language", "LLM Refinement", "---", "Quit Vellotype"));
   EXPECT_THAT(titles(menu, true), ElementsAre("Enabled"));
   const auto& languages = *h.menuItem({"Language"}).submenu();
   EXPECT_THAT(titles(languages),

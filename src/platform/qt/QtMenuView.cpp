@@ -40,6 +40,9 @@ QtMenuView::~QtMenuView() {
 }
 
 void QtMenuView::fill(QMenu& view, const Menu& model) {
+  QObject::connect(&view, &QMenu::aboutToShow, &view, [&model] {
+    if (model.onWillOpen) model.onWillOpen();
+  });
   for (const auto& item : model.items()) {
     if (item->isSeparatorItem()) {
       view.addSeparator();

@@ -101,7 +101,7 @@ sleep 3  # the wait for a final result, and more
 read -r x y < <(tray_icon_position)
 xdotool mousemove $((x + 8)) $((y + 10)) click 1
 sleep 0.5
-xdotool key Down Down Down Down Down Right Return
+xdotool key Down Down Down Down Down Down Right Return
 sleep 0.3
 dictate_and_wait "we need three more days to finish"
 [ "$delivered" = "We need 3 more days to finish." ] || fail "the correction delivered \"$delivered\""

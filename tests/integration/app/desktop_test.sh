@@ -56,7 +56,7 @@ open_menu() {
   sleep 0.2
 }
 open_menu
-xdotool key Down Down Return
+xdotool key Down Down Down Return
 hotkey_window() { xdotool search --name "^Hotkey Settings$" 2>/dev/null | head -n 1; }
 window_shown() { [ -n "$(hotkey_window)" ]; }
 wait_for 5 window_shown || fail "the Hotkey item opened no window"
