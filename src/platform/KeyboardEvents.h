@@ -16,7 +16,8 @@ class KeyboardEvents {
   // class), lower case; empty when unknown.
   virtual std::vector<std::string> focusedWindowClasses() = 0;
   // A key-down and a key-up of `keyCode` (canonical) carrying exactly the `flags` modifiers,
-  // whatever the user holds; no key is left down afterwards.
+  // whatever the user holds; no key is left down afterwards. Typed at once, or by a way that must
+  // wait for the desktop, within 0.2 s.
   virtual void postKeyChord(std::uint16_t keyCode, std::uint64_t flags) = 0;
 };
 
