@@ -1,5 +1,4 @@
-// The application's start: launch order, permissions, the key monitor, start-up notices, the
-// windows it makes on demand, and quitting.
+// The application's start and end: launch, permissions, key monitor, notices, windows, quitting.
 
 #include "app/AppDelegate.h"
 

@@ -1,5 +1,4 @@
-// The recording controller: each utterance from key-down through recognition, refinement and
-// the paste, with its feedback and failures.
+// The recording controller: each utterance from key-down through recognition to the paste.
 
 #include <algorithm>
 #include <string_view>
