@@ -28,11 +28,7 @@ fail() { say "$*"; cat "$desktop_work/vellotype.log" >&2; exit 1; }
 now_us() { now=${EPOCHREALTIME/[.,]/}; }  # sets $now without a subshell's delay
 load_at_start=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# Nearest-rank percentiles of the first column of a file: prints "p50 p95 max n".
-percentiles() {
-  sort -n "$1" | awk 'function rank(p) { r = p * NR; return r == int(r) ? r : int(r) + 1 }
-    { v[NR] = $1 } END { if (NR) print v[rank(0.5)], v[rank(0.95)], v[NR], NR; else print "- - - 0" }'
-}
+source bench/percentiles.sh
 median() { percentiles "$1" | cut -d' ' -f1; }
 rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$vellotype_pid/status"; }
 peak_kib() { awk '/^VmHWM/ { print $2 }' "/proc/$vellotype_pid/status"; }

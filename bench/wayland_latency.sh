@@ -61,16 +61,11 @@ session() (
   done
 )
 
-# Nearest-rank percentiles of a file of numbers: "p50 p95 max".
-percentiles() {
-  sort -n "$1" | awk 'function rank(p) { r = p * NR; return r == int(r) ? r : int(r) + 1 }
-    { v[NR] = $1 } END { print v[rank(0.5)], v[rank(0.95)], v[NR] }'
-}
-
+source bench/percentiles.sh
 session x11
 session wayland
-read -r x11_p50 x11_p95 x11_max < <(percentiles "$results/x11.ms")
-read -r wl_p50 wl_p95 wl_max < <(percentiles "$results/wayland.ms")
+read -r x11_p50 x11_p95 x11_max _ < <(percentiles "$results/x11.ms")
+read -r wl_p50 wl_p95 wl_max _ < <(percentiles "$results/wayland.ms")
 printf 'release to text, %d dictations each (ms)   p50   p95   max\n' "$utterances"
 printf '  X11 (Xvfb, key filter, XTest)           %5d %5d %5d\n' "$x11_p50" "$x11_p95" "$x11_max"
 printf '  Wayland (sway, portal, virtual keyboard) %4d %5d %5d\n' "$wl_p50" "$wl_p95" "$wl_max"

@@ -1,6 +1,7 @@
 #pragma once
 // The system clipboard. Main thread only; owned by the composition root.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -17,6 +18,13 @@ struct PasteboardContents {
 
 class Pasteboard {
  public:
+  // How long contents() waits for another owner. Text and markup take a few milliseconds, but
+  // Qt and GTK owners encode an image only when it is asked for: a full-HD screenshot as PNG
+  // takes about 80 ms, a photo several times that. Whatever is not read in time is lost to the
+  // user once the injected text replaces it, so the bound is as long as a paste can wait without
+  // feeling late.
+  static constexpr std::chrono::milliseconds kReadBound{300};
+
   virtual ~Pasteboard() = default;
 
   // Reads every format. Bounded in time: when the owner is slow to answer, the formats that

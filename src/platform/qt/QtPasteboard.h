@@ -19,12 +19,6 @@ class ReadTrackingMimeData;
 
 class QtPasteboard : public Pasteboard {
  public:
-  // Text and markup take a few milliseconds, but Qt and GTK owners encode an image only when it
-  // is asked for: a full-HD screenshot as PNG takes about 80 ms, a photo several times that.
-  // Whatever is not read in time is lost to the user once the injected text replaces it, so the
-  // bound is as long as a paste can wait without feeling late.
-  static constexpr std::chrono::milliseconds kReadBound{300};
-
   QtPasteboard();
   ~QtPasteboard() override;
   QtPasteboard(const QtPasteboard&) = delete;

@@ -24,9 +24,6 @@ namespace vellotype {
 
 class DataControlPasteboard : public Pasteboard {
  public:
-  // As long as a paste can wait: what another application has not written by then is left out.
-  static constexpr std::chrono::milliseconds kReadBound{300};
-
   // `display` as wl_display_connect takes it; empty means $WAYLAND_DISPLAY. Nothing when no
   // compositor answers there or it offers no data control; `error` then says why.
   static std::unique_ptr<DataControlPasteboard> create(const std::string& display,
