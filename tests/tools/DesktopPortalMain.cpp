@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDBusObjectPath>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -49,11 +48,7 @@ int main(int argc, char* argv[]) {
       const auto line = pending.substr(0, end);
       pending.erase(0, end + 1);
       if (line != "press" && line != "release") continue;
-      auto signal = QDBusMessage::createSignal(FakePortal::kPath, FakePortal::kGlobalShortcuts,
-                                               line == "press" ? "Activated" : "Deactivated");
-      signal << QVariant::fromValue(QDBusObjectPath(portal.session())) << id << 0ULL
-             << QVariantMap();
-      portal.emitSignal(signal);
+      portal.emitShortcut(line == "press" ? "Activated" : "Deactivated", portal.session(), id);
     }
   });
   return QCoreApplication::exec();

@@ -66,6 +66,13 @@ std::vector<QVariantList> FakePortal::calls(const QString& member) const {
   return calls;
 }
 
+void FakePortal::emitShortcut(const QString& name, const QString& session, const QVariant& value) {
+  auto signal = QDBusMessage::createSignal(kPath, kGlobalShortcuts, name);
+  signal << QVariant::fromValue(QDBusObjectPath(session)) << value;
+  if (name != "ShortcutsChanged") signal << 7ULL << QVariantMap();
+  emitSignal(signal);
+}
+
 QString FakePortal::session() const {
   const std::lock_guard lock(mutex_);
   return session_;

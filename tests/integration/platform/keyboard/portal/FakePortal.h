@@ -37,6 +37,9 @@ class FakePortal : public QDBusVirtualObject {
   // The handle of the session created last.
   QString session() const;
   void emitSignal(const QDBusMessage& signal) { bus_.send(signal); }
+  // A global shortcuts signal ("Activated", "Deactivated" or "ShortcutsChanged") for `session`;
+  // `value` is the shortcut's id, or for ShortcutsChanged the shortcuts.
+  void emitShortcut(const QString& name, const QString& session, const QVariant& value);
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
   QString introspect(const QString&) const override { return {}; }
 

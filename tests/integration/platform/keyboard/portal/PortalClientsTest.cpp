@@ -62,10 +62,7 @@ class PortalClients : public ::testing::Test {
     portal_ = std::make_unique<FakePortal>(interfaces);
   }
   void emitShortcut(const QString& name, const QString& session, const QVariant& id = kId) {
-    auto signal = QDBusMessage::createSignal(FakePortal::kPath, FakePortal::kGlobalShortcuts, name);
-    signal << QVariant::fromValue(QDBusObjectPath(session)) << id;
-    if (name != "ShortcutsChanged") signal << 7ULL << QVariantMap();
-    portal_->emitSignal(signal);
+    portal_->emitShortcut(name, session, id);
   }
   void endSession() {
     const QString session = "org.freedesktop.portal.Session";
